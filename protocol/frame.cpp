@@ -1,0 +1,59 @@
+#include "protocol/frame.h"
+
+#include "protocol/crc16.h"
+
+namespace qzr {
+
+Bytes BuildFrame(std::uint8_t cameraId, std::uint8_t command, std::span<const std::uint8_t> payload)
+{
+    Bytes out;
+    out.reserve(payload.size() + frame::kOverhead);
+    out.push_back(frame::kHead0);
+    out.push_back(frame::kHead1);
+    out.push_back(cameraId);
+    out.push_back(command);
+    out.push_back(static_cast<std::uint8_t>(payload.size() & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((payload.size() >> 8) & 0xFF));
+    out.insert(out.end(), payload.begin(), payload.end());
+    out.push_back(frame::kTail0);
+    out.push_back(frame::kTail1);
+    return out;
+}
+
+std::uint16_t FrameCrc(const std::uint8_t* bytes, std::size_t length)
+{
+    if (length < 4)
+        return 0;
+    return crc16_ccitt(bytes + 2, static_cast<std::uint16_t>(length - 4));
+}
+
+void StampCrc(std::uint8_t* bytes, std::size_t length)
+{
+    if (length < 4)
+        return;
+    const std::uint16_t crc = FrameCrc(bytes, length);
+    bytes[length - 2] = static_cast<std::uint8_t>(crc & 0xFF);
+    bytes[length - 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+bool HasValidCrc(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < 4)
+        return false;
+    const std::uint16_t carried = ReadLe16(bytes.data() + bytes.size() - 2);
+    return carried == FrameCrc(bytes.data(), bytes.size());
+}
+
+bool HasFrameHead(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= 2 && bytes[0] == frame::kHead0 && bytes[1] == frame::kHead1;
+}
+
+std::optional<FrameHeader> ParseFrameHeader(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < frame::kPayloadOffset || !HasFrameHead(bytes))
+        return std::nullopt;
+    return FrameHeader{bytes[frame::kIdOffset], bytes[frame::kCommandOffset], ReadLe16(bytes.data() + frame::kLengthOffset)};
+}
+
+}  // namespace qzr

@@ -1,0 +1,98 @@
+#include "tests/support/pty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace qzr::test {
+
+PtyPair::PtyPair()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    m_slavePath = ::ptsname(m_master);
+    // Without an open slave the master reads EIO between the console's opens.
+    m_slaveKeepAlive = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair()
+{
+    if (m_slaveKeepAlive >= 0)
+        ::close(m_slaveKeepAlive);
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+void PtyPair::Write(const std::vector<std::uint8_t>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        if (n < 0)
+            throw std::runtime_error("pty write failed");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::vector<std::uint8_t> PtyPair::Read(std::size_t count, int timeoutMs)
+{
+    std::vector<std::uint8_t> out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (out.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd p{m_master, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            break;
+        std::uint8_t buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, count - out.size()));
+        if (n <= 0)
+            break;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> PtyPair::ReadAvailable(int quietMs)
+{
+    std::vector<std::uint8_t> out;
+    for (;;) {
+        pollfd p{m_master, POLLIN, 0};
+        if (::poll(&p, 1, quietMs) <= 0 || !(p.revents & POLLIN))
+            break;
+        std::uint8_t buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+}
+
+int WaitQueued(int fd, int count, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int queued = 0;
+    for (;;) {
+        if (::ioctl(fd, FIONREAD, &queued) != 0)
+            return -1;
+        if (queued >= count)
+            return queued;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return queued;
+        // Readable already means some bytes are there; the rest follow within
+        // the line discipline's next push, so wait for it in short polls.
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 1);
+    }
+}
+
+}  // namespace qzr::test
