@@ -35,9 +35,9 @@ const ControlTemplate kMainControls[] = {
     // Get Image
     {IDC_STATIC, ControlKind::GroupBox, "Get Image", 4, 74, 112, 142},
     {IDC_STATIC, ControlKind::Static, "JPEG Resolution", 9, 87, 50, 9},
-    {IDC_RESOLUTION, ControlKind::ComboBox, "", 60, 85, 52, 150, kGroup, ResolutionList()},
+    {IDC_RESOLUTION, ControlKind::ComboBox, "", 60, 85, 52, 150, kGroup, qzr::ResolutionList()},
     {IDC_STATIC, ControlKind::Static, "Compression Ratio", 9, 101, 50, 9},
-    {IDC_QUALITY, ControlKind::ComboBox, "", 60, 99, 52, 150, 0, QualityList()},
+    {IDC_QUALITY, ControlKind::ComboBox, "", 60, 99, 52, 150, 0, qzr::QualityList()},
     {IDC_SNAPSHOT, ControlKind::PushButton, "Snapshot", 9, 113, 50, 14},
     {IDC_SAVE_IMAGE, ControlKind::CheckBox, "Save", 64, 115, 44, 10},
     {IDC_CONTINUOUS_CAPTURE, ControlKind::PushButton, "Continuously Capture", 9, 129, 103, 13},

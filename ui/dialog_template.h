@@ -3,6 +3,8 @@
 #include <span>
 #include <string_view>
 
+#include "ui/types.h"
+
 namespace ui {
 
 enum class ControlKind {

@@ -1,0 +1,177 @@
+#include "serial/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <utility>
+
+namespace qzr {
+namespace {
+
+// The rates termios can set by name; any other rate fails to open.
+constexpr std::pair<std::uint32_t, speed_t> kRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool SpeedOf(std::uint32_t baud, speed_t& speed)
+{
+    for (const auto& [rate, code] : kRates) {
+        if (rate == baud) {
+            speed = code;
+            return true;
+        }
+    }
+    return false;
+}
+
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+std::string DevicePathOf(const std::string& name)
+{
+    return name.find('/') == std::string::npos ? "/dev/" + name : name;
+}
+
+bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
+{
+    m_strPortName = name;
+    speed_t speed{};
+    if (!SpeedOf(baud, speed))
+        return false;
+
+    const int fd = ::open(DevicePathOf(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    auto fail = [fd] {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return false;
+    };
+    // Exclusive: a second open of the device fails until this one is closed.
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail();
+
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return fail();
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CRTSCTS);
+    tio.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
+    tio.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0)
+        return fail();
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return fail();
+    // Some drivers accept a rate they cannot run at and report another: check.
+    termios check{};
+    if (::tcgetattr(fd, &check) != 0 || ::cfgetospeed(&check) != speed)
+        return fail();
+    ::tcflush(fd, TCIOFLUSH);
+
+    m_fd = fd;
+    m_bOpen = true;
+    return true;
+}
+
+bool CSerialPort::Read(std::uint8_t* buffer, std::uint32_t& length)
+{
+    const std::uint32_t capacity = length;
+    length = 0;
+    if (m_fd < 0) {
+        length = kReadFailed;
+        return false;
+    }
+    int queued = 0;
+    if (::ioctl(m_fd, FIONREAD, &queued) != 0) {
+        length = kReadFailed;
+        return false;
+    }
+    if (queued <= 0) {
+        // Nothing queued: a hung-up line still shows as nothing, so ask poll().
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            length = kReadFailed;
+            return false;
+        }
+        return true;
+    }
+    const std::uint32_t wanted = std::min<std::uint32_t>(capacity, static_cast<std::uint32_t>(queued));
+    if (wanted == 0)
+        return true;
+    const ssize_t n = ::read(m_fd, buffer, wanted);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR)
+            return true;
+        length = kReadFailed;
+        return false;
+    }
+    length = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t length)
+{
+    if (m_fd < 0)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    std::uint32_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(m_fd, buffer + done, length - done);
+        if (n > 0) {
+            done += static_cast<std::uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd p{m_fd, POLLOUT, 0};
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return false;
+    }
+    // Wait until the bytes have left the output queue, so that a caller that
+    // closes the port or changes its rate next does not cut them off.
+    for (;;) {
+        int pending = 0;
+        if (::ioctl(m_fd, TIOCOUTQ, &pending) != 0)
+            return false;
+        if (pending <= 0)
+            return true;
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0)
+            return false;
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, std::min(left, 2));
+    }
+}
+
+void CSerialPort::Close()
+{
+    if (m_fd >= 0) {
+        // The exclusive flag outlives the close on a pseudo-terminal: clear it.
+        ::ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+    }
+    m_fd = -1;
+    m_bOpen = false;
+}
+
+}  // namespace qzr

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qzr {
+
+// One serial device, opened exclusively for synchronous reading and writing.
+// It has no thread and no buffering of its own: callers poll Read from window
+// timers and write whole frames with Write. Pseudo-terminals work like real
+// ports. Destroying the object does not close the device.
+class CSerialPort {
+public:
+    CSerialPort() = default;
+    virtual ~CSerialPort() = default;
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens `name` (a device path, or a bare name such as ttyUSB0 for
+    // /dev/ttyUSB0) at `baud` with 8 data bits, 2 stop bits, no parity check,
+    // raw, no flow control, and empties both queues. False when the device is
+    // missing, in use or refuses the rate; the port is then closed.
+    bool Open(const std::string& name, std::uint32_t baud);
+
+    // Reads what is queued, at most `length` bytes, without waiting; `length`
+    // becomes the number read. False (length 0xFFFFFFFF) when the device failed,
+    // as after the other end hung up or an adapter was pulled.
+    bool Read(std::uint8_t* buffer, std::uint32_t& length);
+
+    // Writes all bytes and waits until they have left the output queue. False on
+    // a closed port, an error, or when the line has not taken them within the
+    // write time-out.
+    bool Write(const std::uint8_t* buffer, std::uint32_t length);
+
+    // Harmless on a closed port.
+    void Close();
+
+    bool IsOpen() const { return m_bOpen; }
+    const std::string& PortName() const { return m_strPortName; }
+    // The device's file descriptor, -1 when closed (for tests that wait on it).
+    int Handle() const { return m_fd; }
+
+    static constexpr std::uint32_t kReadFailed = 0xFFFFFFFF;
+    // A write that the line has not taken within this time fails.
+    static constexpr int kWriteTimeoutMs = 50000;
+
+private:
+    std::string m_strPortName = "Com1";
+    int m_fd = -1;
+    bool m_bOpen = false;
+};
+
+// The device path a port name stands for: names without a slash live in /dev.
+std::string DevicePathOf(const std::string& name);
+
+}  // namespace qzr
