@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -65,7 +66,9 @@ bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
         return false;
     };
     // Exclusive: a second open of the device fails until this one is closed.
-    if (::ioctl(fd, TIOCEXCL) != 0)
+    // The lock also keeps out a second console run by the superuser, whom the
+    // terminal's exclusive flag does not stop.
+    if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return fail();
 
     termios tio{};
@@ -130,6 +133,8 @@ bool CSerialPort::Read(std::uint8_t* buffer, std::uint32_t& length)
 
 bool CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t length)
 {
+    if (m_writeTrace)
+        m_writeTrace({buffer, length});
     if (m_fd < 0)
         return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <utility>
 
 namespace qzr {
 
@@ -40,6 +43,11 @@ public:
     // The device's file descriptor, -1 when closed (for tests that wait on it).
     int Handle() const { return m_fd; }
 
+    // Called with the bytes of every Write call before they go out (traffic
+    // traces and tests that check how a frame was written).
+    using WriteTrace = std::function<void(std::span<const std::uint8_t>)>;
+    void SetWriteTrace(WriteTrace trace) { m_writeTrace = std::move(trace); }
+
     static constexpr std::uint32_t kReadFailed = 0xFFFFFFFF;
     // A write that the line has not taken within this time fails.
     static constexpr int kWriteTimeoutMs = 50000;
@@ -48,6 +56,7 @@ private:
     std::string m_strPortName = "Com1";
     int m_fd = -1;
     bool m_bOpen = false;
+    WriteTrace m_writeTrace;
 };
 
 // The device path a port name stands for: names without a slash live in /dev.

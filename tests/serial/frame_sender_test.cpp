@@ -1,0 +1,93 @@
+// Frames leave with their CRC stamped, in one write; resends repeat the same
+// bytes one write per byte; oversized frames are never written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+#include "serial/frame_sender.h"
+#include "serial/log_file.h"
+#include "tests/support/pty.h"
+
+namespace qzr {
+namespace {
+
+struct Recorder {
+    std::vector<std::vector<std::uint8_t>> writes;
+    void Attach(CSerialPort& port)
+    {
+        port.SetWriteTrace([this](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
+    }
+};
+
+TEST(FrameSender, StampsTheCrcAndWritesOnce)
+{
+    test::PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
+    Recorder recorder;
+    recorder.Attach(port);
+    CFrameSender sender(port);
+
+    Bytes frame = BuildFrame(1, CMD_SNAPSHOT, std::vector<std::uint8_t>{0x05, 0x01});
+    sender.m_nIdleTicks = 17;
+    sender.m_nResendCount = 3;
+    EXPECT_TRUE(sender.SendFrame(frame));
+    const Bytes expected = {0x90, 0xEB, 0x01, 0x02, 0x02, 0x00, 0x05, 0x01, 0x9F, 0x03};
+    EXPECT_EQ(frame, expected) << "the caller's buffer carries the CRC";
+    ASSERT_EQ(recorder.writes.size(), 1u);
+    EXPECT_EQ(recorder.writes[0], expected);
+    EXPECT_EQ(pty.Read(expected.size()), expected);
+    EXPECT_EQ(sender.m_nIdleTicks, 0);
+    EXPECT_EQ(sender.m_nResendCount, 0);
+    EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), expected);
+
+    // A resend is the same bytes, one write per byte.
+    recorder.writes.clear();
+    sender.ResendLastFrame();
+    ASSERT_EQ(recorder.writes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(recorder.writes[i], Bytes{expected[i]});
+    EXPECT_EQ(pty.Read(expected.size()), expected);
+}
+
+TEST(FrameSender, OversizedFramesAreStampedButNeitherWrittenNorRemembered)
+{
+    CSerialPort port;  // closed: nothing could go out anyway, the trace still sees tries
+    Recorder recorder;
+    recorder.Attach(port);
+    CFrameSender sender(port);
+    Bytes small = BuildFrame(1, CMD_GET_PACKET, std::vector<std::uint8_t>{0x02, 0x00});
+    sender.SendFrame(small);
+    recorder.writes.clear();
+
+    Bytes big = BuildFrame(1, CMD_OSD_TEXT, Bytes(292, 0x41));
+    ASSERT_EQ(big.size(), 300u);
+    EXPECT_FALSE(sender.SendFrame(big));
+    EXPECT_TRUE(HasValidCrc(big)) << "stamped all the same";
+    EXPECT_TRUE(recorder.writes.empty());
+    EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), small) << "the earlier frame stays";
+    EXPECT_EQ(sender.LastCommand(), CMD_GET_PACKET);
+}
+
+TEST(LogFile, EntriesAreStampedAndLineFeedsBecomeCrLf)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / "qzr-loog-test.txt").string();
+    std::filesystem::remove(path);
+    AppendLogEntry(path, "2024-01-31 23:59:59  ", "拍照\r\n");
+    AppendLogEntry(path, "2024-01-31 23:59:59  ", "a\nb");
+    AppendLogEntry(path, "2024-02-01 00:00:00  ", "run on");
+    std::ifstream in(path, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content,
+              "2024-01-31 23:59:59  拍照\r\r\n"
+              "2024-01-31 23:59:59  a\r\nb"
+              "2024-02-01 00:00:00  run on");
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace qzr
