@@ -26,6 +26,8 @@ CCameraTestDlg::CCameraTestDlg()
 {
     OnClicked(IDC_OPEN_COMMS, [this] { OnOpenComms(); });
     OnClicked(IDC_CLOSE_COMMS, [this] { OnCloseComms(); });
+    OnClicked(IDC_CRC_CHECK, [this] { m_crcTool.OnCrcCheck(); });
+    OnClicked(IDC_SEND_OSD, [this] { m_osdText.OnSendOsd(); });
     OnEditChange(IDC_RESOLUTION, [this] { OnResolutionEdited(); });
     for (int id : {IDC_AUTO_FOCUSING, IDC_START_TIMER, IDC_SET_DATE})
         OnClicked(id, [this] { OnNoAction(); });

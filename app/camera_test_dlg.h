@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "config/crc_tool.h"
+#include "firmware/osd_text.h"
 #include "serial/frame_sender.h"
 #include "serial/serial_port.h"
 #include "ui/dialog.h"
@@ -97,6 +99,8 @@ private:
     void OnNoAction() {}
 
     qzr::CFrameSender m_sender{m_port};
+    CCrcTool m_crcTool{*this};
+    COsdText m_osdText{*this};
     PortSource m_portSource;
     std::vector<std::string> m_preferredPorts;
     // The two transfer-mode radios each form a group of their own; their

@@ -45,6 +45,31 @@ public:
     // when a value could not be read; the operator has been told why.
     bool UpdateData(bool save = true);
 
+    // --- services, for the window and the parts it owns ---
+    // Controls.
+    void EnableControl(int id, bool enable);
+    bool IsControlEnabled(int id) const;
+    std::string GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, std::string_view text);
+    int IsDlgButtonChecked(int id) const;
+    void CheckDlgButton(int id, int state);
+    CComboBox Combo(int id) const { return CComboBox(m_peer, id); }
+    CListCtrl List(int id) const { return CListCtrl(m_peer, id); }
+    CDateTimeCtrl DateTimeCtrl(int id) const { return CDateTimeCtrl(m_peer, id); }
+    Rect GetClientRect(int id = 0) const;
+
+    // Timers, time, blocking waits.
+    void SetTimer(int timerId, unsigned periodMs);
+    void KillTimer(int timerId);
+    void Sleep(unsigned ms);
+    DateTime LocalTime() const;
+
+    // Dialogs and drawing.
+    int MessageBox(std::string_view text, std::string_view caption = {}, Icon icon = Icon::None);
+    std::optional<std::string> GetOpenFileName(const FileDialogOptions& options = {});
+    std::unique_ptr<Canvas> GetDC();
+    void Invalidate(bool erase = true);
+
     // --- entry points for backends ---
     void AttachPeer(WindowPeer* peer) { m_peer = peer; }
     WindowPeer* Peer() const { return m_peer; }
@@ -80,30 +105,6 @@ protected:
     void OnSelChange(int id, std::function<void()> handler) { Register(id, Notification::SelChange, std::move(handler)); }
     void OnListDblClk(int id, std::function<void()> handler) { Register(id, Notification::DblClick, std::move(handler)); }
     void OnDeltaPos(int id, std::function<void(int)> handler) { m_deltaHandlers[id] = std::move(handler); }
-
-    // Controls.
-    void EnableControl(int id, bool enable);
-    bool IsControlEnabled(int id) const;
-    std::string GetDlgItemText(int id) const;
-    void SetDlgItemText(int id, std::string_view text);
-    int IsDlgButtonChecked(int id) const;
-    void CheckDlgButton(int id, int state);
-    CComboBox Combo(int id) const { return CComboBox(m_peer, id); }
-    CListCtrl List(int id) const { return CListCtrl(m_peer, id); }
-    CDateTimeCtrl DateTimeCtrl(int id) const { return CDateTimeCtrl(m_peer, id); }
-    Rect GetClientRect(int id = 0) const;
-
-    // Timers, time, blocking waits.
-    void SetTimer(int timerId, unsigned periodMs);
-    void KillTimer(int timerId);
-    void Sleep(unsigned ms);
-    DateTime LocalTime() const;
-
-    // Dialogs and drawing.
-    int MessageBox(std::string_view text, std::string_view caption = {}, Icon icon = Icon::None);
-    std::optional<std::string> GetOpenFileName(const FileDialogOptions& options = {});
-    std::unique_ptr<Canvas> GetDC();
-    void Invalidate(bool erase = true);
 
 private:
     friend class CDataExchange;
