@@ -1,0 +1,102 @@
+// The CRC calculator's reading of typed text, the OSD frame and the camera's
+// code page.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "protocol/crc_text.h"
+#include "protocol/osd.h"
+#include "protocol/text_codec.h"
+
+namespace qzr {
+namespace {
+
+TEST(CrcTool, AnswersForTypedFrames)
+{
+    std::string seventyPairs = "90 EB";
+    for (int i = 0; i < 68; ++i)
+        seventyPairs += " 01";
+    const struct {
+        const char* input;
+        std::optional<std::string> answer;
+    } cases[] = {
+        {"90 EB 01 51 00 00", "4a1f"},                          // serial-number query to camera 1
+        {"90EB", "0"},                                          // header only: the CRC of nothing
+        {"90 EB 01 B7 06 00 01 02 03 04 05 06", "99cc"},        // model query to camera 1
+        {"9 0 e b 0 1 5 1 0 0 0 0 7", "4a1f"},                  // the unpaired last digit is dropped
+        {"9,0,E,B,0,1,5,1,0,0,0,0", "4a1f"},
+        {"90 EB 01 72 02 00 78 78", "a28f"},                    // zoom check, goes out as A2 8F
+        {"EB 90 01", std::nullopt},
+        {"0x90 0xEB", std::nullopt},                            // read as 09 00 EB
+        {"", std::nullopt},
+        {"90", std::nullopt},
+        {"90 中EB 01 51 00 00", "4a1f"},                        // a Chinese character adds no digit
+        {"90 ＥＢ 01 51", std::nullopt},                        // full-width letters are not digits
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CrcToolAnswer(HexTextToBytes(c.input)), c.answer) << c.input;
+
+    // Only the first 64 bytes count: 62 after the header.
+    const Bytes bytes = HexTextToBytes(seventyPairs);
+    ASSERT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(CrcToolAnswer(bytes), CrcToolAnswer(HexTextToBytes(seventyPairs.substr(0, 5 + 62 * 3))));
+}
+
+TEST(CrcTool, LeadingZeroOfTheHighOrderPartIsNotShown)
+{
+    // Low byte 00, high byte 12 reads "12"; the bytes are found by search so
+    // the test needs no knowledge of the CRC beyond its published form.
+    for (unsigned last = 0; last < 65536; ++last) {
+        Bytes frame = {0x90, 0xEB, static_cast<std::uint8_t>(last >> 8), static_cast<std::uint8_t>(last)};
+        const auto answer = CrcToolAnswer(frame);
+        ASSERT_TRUE(answer);
+        if (answer->size() < 3) {
+            EXPECT_LE(std::stoul(*answer, nullptr, 16), 0xFFu);
+            return;
+        }
+    }
+    FAIL() << "no CRC with a zero low byte found";
+}
+
+TEST(OsdFrame, QuotedFrames)
+{
+    const auto text = [](const char* s) { return Bytes(s, s + std::char_traits<char>::length(s)); };
+    const struct {
+        const char* name;
+        int x, y, size;
+        Bytes text;
+        Bytes expected;
+    } cases[] = {
+        {"defaults with A", 10, 1, 16, text("A"), {0x90, 0xEB, 0x01, 0x52, 0x06, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x10, 0x41, 0xC1, 0xC2}},
+        {"16,32 size 2 AB", 16, 32, 2, text("AB"),
+         {0x90, 0xEB, 0x01, 0x52, 0x07, 0x00, 0x10, 0x00, 0x20, 0x00, 0x02, 0x41, 0x42, 0xC1, 0xC2}},
+        {"empty text", 10, 1, 16, {}, {0x90, 0xEB, 0x01, 0x52, 0x05, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x10, 0xC1, 0xC2}},
+        {"X 70000", 70000, 1, 16, {}, {0x90, 0xEB, 0x01, 0x52, 0x05, 0x00, 0x70, 0x11, 0x01, 0x00, 0x10, 0xC1, 0xC2}},
+        {"X -1", -1, 1, 16, {}, {0x90, 0xEB, 0x01, 0x52, 0x05, 0x00, 0xFF, 0x00, 0x01, 0x00, 0x10, 0xC1, 0xC2}},
+        {"X -256, size 300", -256, 1, 300, {}, {0x90, 0xEB, 0x01, 0x52, 0x05, 0x00, 0x00, 0xFF, 0x01, 0x00, 0x2C, 0xC1, 0xC2}},
+    };
+    for (const auto& c : cases) {
+        const Bytes frame = BuildOsdFrame(1, c.x, c.y, c.size, c.text);
+        EXPECT_EQ(frame, c.expected) << c.name;
+        const auto parsed = ParseOsdFrame(frame);
+        ASSERT_TRUE(parsed) << c.name;
+        EXPECT_EQ(parsed->text, c.text) << c.name;
+    }
+    const Bytes hundred(100, 'x');
+    const Bytes frame = BuildOsdFrame(1, 10, 1, 16, hundred);
+    EXPECT_EQ(frame.size(), 113u);
+    EXPECT_EQ(frame[4], 0x69);
+    EXPECT_EQ(frame[5], 0x00);
+}
+
+TEST(TextCodec, Utf8ToTheCamerasCodePage)
+{
+    EXPECT_EQ(Utf8ToGbk("AB"), (Bytes{'A', 'B'}));
+    EXPECT_EQ(Utf8ToGbk("中文"), (Bytes{0xD6, 0xD0, 0xCE, 0xC4}));
+    EXPECT_EQ(Utf8ToGbk(""), Bytes{});
+    EXPECT_FALSE(Utf8ToGbk("😀")) << "no such character in GBK";
+    EXPECT_FALSE(Utf8ToGbk("\xFF")) << "not UTF-8";
+}
+
+}  // namespace
+}  // namespace qzr
