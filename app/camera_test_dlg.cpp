@@ -26,6 +26,14 @@ CCameraTestDlg::CCameraTestDlg()
 {
     OnClicked(IDC_OPEN_COMMS, [this] { OnOpenComms(); });
     OnClicked(IDC_CLOSE_COMMS, [this] { OnCloseComms(); });
+    OnClicked(IDC_SNAPSHOT, [this] { m_capture.OnSnapshot(); });
+    OnClicked(IDC_WHOLE_PACKAGE, [this] { m_capture.OnWholePackage(); });
+    OnClicked(IDC_SUB_PACKET, [this] { m_capture.OnSubPacket(); });
+    OnClicked(IDC_SIMPLIFIED, [this] { m_capture.OnSimplified(); });
+    OnClicked(IDC_TEST_QUALITY, [this] { UpdateData(true); });
+    OnClicked(IDC_SET_PACKET_SIZE, [this] { m_capture.SubPacket().OnSetPacketSize(); });
+    OnClicked(IDC_CONTINUOUS_CAPTURE, [this] { m_capture.OnContinuousCapture(); });
+    OnClicked(IDC_STOP_SNAPSHOT, [this] { m_capture.OnStopSnapshotting(); });
     OnClicked(IDC_CRC_CHECK, [this] { m_crcTool.OnCrcCheck(); });
     OnClicked(IDC_SEND_OSD, [this] { m_osdText.OnSendOsd(); });
     OnEditChange(IDC_RESOLUTION, [this] { OnResolutionEdited(); });

@@ -4,9 +4,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "capture/capture.h"
 #include "config/crc_tool.h"
 #include "firmware/osd_text.h"
 #include "serial/frame_sender.h"
@@ -84,6 +86,18 @@ public:
     void AppendLog(std::string_view text);
     qzr::CFrameSender& Sender() { return m_sender; }
 
+    // --- reply polling ---
+    // Timer 1: hands what arrived to the parser of the current transfer mode and
+    // resends the last frame when a numbered sub-packet reply is overdue.
+    void PollReplies();
+    // Whole-package mode; returns the bytes handled (0 when nothing arrived).
+    std::uint32_t ParseWholeReply();
+    // Sub-packet mode; non-zero when bytes arrived and were taken.
+    int ParseSubPacketReply();
+    bool m_bResendArmed = false;
+
+    CCapture& Capture() { return m_capture; }
+
     // --- start-up, ports ---
     void EnumeratePorts();
     void OnOpenComms();
@@ -93,12 +107,23 @@ protected:
     bool OnInitDialog() override;
     void DoDataExchange(ui::CDataExchange& dx) override;
     void OnOK() override {}  // Enter does not close the main window
+    void OnTimer(int timerId) override;
+    void OnPaint(ui::Canvas&) override { m_capture.View().OnPaint(); }
 
 private:
     void OnResolutionEdited();
+    void Watchdog();
+    // An idle camera asks for a test shot with the bytes 01 05 06.
+    void DetectTrigger(std::span<const std::uint8_t> chunk);
+    // Free text from the camera, one line in the camera text box.
+    void ShowCameraText(std::span<const std::uint8_t> chunk);
+    // A reply the whole-package reader recognises by the length of one read;
+    // true when the chunk's handling ends there.
+    bool DispatchWholeReply(std::span<const std::uint8_t> chunk);
     void OnNoAction() {}
 
     qzr::CFrameSender m_sender{m_port};
+    CCapture m_capture{*this};
     CCrcTool m_crcTool{*this};
     COsdText m_osdText{*this};
     PortSource m_portSource;

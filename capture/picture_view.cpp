@@ -1,0 +1,101 @@
+#include "capture/picture_view.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/camera_test_dlg.h"
+#include "protocol/codes.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr ui::Color kClearGrey = ui::RGB(220, 220, 220);
+
+}  // namespace
+
+std::string PictureFileName(const std::string& directory, const ui::DateTime& t, int sequence)
+{
+    char name[512];
+    if (sequence <= 1)
+        std::snprintf(name, sizeof name, "%s/%d%02d%02d-%02d%02d%02d.jpg", directory.c_str(), t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    else
+        std::snprintf(name, sizeof name, "%s/%d%02d%02d-%02d%02d%02d-%d.jpg", directory.c_str(), t.year, t.month, t.day, t.hour,
+                      t.minute, t.second, sequence);
+    return name;
+}
+
+void CPictureView::OnPaint()
+{
+    if (m_bRectReady)
+        return;
+    const ui::Rect frame = m_dialog.GetClientRect(IDC_PICTURE);
+    m_rcPicture = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
+    m_bRectReady = true;
+}
+
+void CPictureView::ShowPicture(const std::uint8_t* data, std::uint32_t length)
+{
+    // A window that was never painted still needs the picture rectangle.
+    OnPaint();
+    m_dialog.m_nExpectedReply = 0;
+    const std::uint8_t code = m_dialog.Capture().ResolutionCode();
+    const qzr::PictureSize size = qzr::ResolutionSize(code);
+    if (code != m_nShownResolution) {
+        m_nShownResolution = code;
+        if (auto dc = m_dialog.GetDC())
+            dc->FillSolidRect(m_rcPicture, kClearGrey);
+    }
+    ui::Rect target = m_rcPicture;
+    if (size.width < m_rcPicture.Width() && size.height < m_rcPicture.Height()) {
+        const int left = m_rcPicture.left + (m_rcPicture.Width() - size.width) / 2;
+        const int top = m_rcPicture.top + (m_rcPicture.Height() - size.height) / 2;
+        target = {left, top, left + size.width, top + size.height};
+    }
+    DrawJpeg(data, length, target);
+    SavePicture(data, length);
+    m_dialog.Capture().m_nShownTicks = 1;
+}
+
+int CPictureView::DrawJpeg(const std::uint8_t* data, std::uint32_t length, const ui::Rect& target)
+{
+    if (length == 0)
+        return 0;
+    if (length < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) {
+        m_dialog.m_strStatus = "JPG格式不对";
+        m_dialog.UpdateData(false);
+        return 0;
+    }
+    m_dialog.m_strStatus = "show JPG";
+    m_dialog.UpdateData(false);
+    // Bytes the decoder rejects draw nothing and raise no message.
+    if (auto dc = m_dialog.GetDC())
+        dc->DrawJpeg({data, length}, target);
+    return 1;
+}
+
+void CPictureView::SavePicture(const std::uint8_t* data, std::uint32_t length)
+{
+    if (!m_dialog.m_bSaveImage)
+        return;
+    char cwd[4096];
+    if (!::getcwd(cwd, sizeof cwd))
+        cwd[0] = '\0';
+    const ui::DateTime now = m_dialog.LocalTime();
+    std::string path;
+    std::error_code ec;
+    for (int sequence = 1;; ++sequence) {
+        path = PictureFileName(cwd, now, sequence);
+        if (!std::filesystem::exists(path, ec))
+            break;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        m_dialog.MessageBox("打开文件失败");
+        return;
+    }
+    std::fwrite(data, 1, length, file);
+    std::fclose(file);
+}
