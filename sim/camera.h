@@ -1,0 +1,140 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/frame.h"
+#include "protocol/osd.h"
+
+namespace qzr::sim {
+
+struct CameraOptions {
+    std::uint8_t id = 1;
+    std::uint32_t baud = 115200;
+    bool pacing = true;     // output at the line rate, 11 bits a byte
+    std::string linkPath;   // if set, a symlink there to the device (removed at Stop)
+    std::string stateFile;  // if set, the saved id and rate live there
+};
+
+// A way the camera misbehaves on its replies (not on announcements, text or
+// trigger bytes, which it sends on request of the test).
+struct Fault {
+    enum class Kind {
+        Drop,         // the reply is not sent
+        CorruptCrc,   // the last byte of the check field is inverted
+        Split,        // sent in chunks of chunkSize bytes, pause between them
+        Delay,        // sent after pause
+        WrongLength,  // lengthChange bytes cut off (< 0) or zero bytes added (> 0)
+    };
+    Kind kind = Kind::Drop;
+    std::size_t chunkSize = 0;
+    std::chrono::milliseconds pause{0};
+    int lengthChange = 0;
+    std::optional<std::uint8_t> command;  // only replies with this command byte
+    std::optional<std::uint16_t> packet;  // only the CMD_GET_PACKET reply of this packet
+
+    static Fault DropReply() { return Of(Kind::Drop); }
+    static Fault CorruptCrc() { return Of(Kind::CorruptCrc); }
+    static Fault SplitReply(std::size_t chunkSize, std::chrono::milliseconds pause)
+    {
+        Fault f = Of(Kind::Split);
+        f.chunkSize = chunkSize;
+        f.pause = pause;
+        return f;
+    }
+    static Fault DelayReply(std::chrono::milliseconds delay)
+    {
+        Fault f = Of(Kind::Delay);
+        f.pause = delay;
+        return f;
+    }
+    static Fault WrongLength(int lengthChange)
+    {
+        Fault f = Of(Kind::WrongLength);
+        f.lengthChange = lengthChange;
+        return f;
+    }
+    static Fault DropPacket(std::uint16_t number);
+
+private:
+    static Fault Of(Kind kind)
+    {
+        Fault f;
+        f.kind = kind;
+        return f;
+    }
+};
+
+// Counters of the camera's line, for tests that wait for the camera.
+struct CameraStats {
+    std::size_t bytesReceived = 0;
+    std::size_t bytesNotUnderstood = 0;  // sent at another rate or frame format
+    std::size_t framesReceived = 0;
+    std::size_t repliesQueued = 0;
+    std::size_t bytesWritten = 0;
+};
+
+// A serial JPEG camera on the master side of a pseudo-terminal. The console
+// opens DevicePath() like a serial port. The camera serves it from its own
+// thread; every public function may be called from any thread.
+class Camera {
+public:
+    explicit Camera(CameraOptions options = {});
+    ~Camera();  // stops
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+
+    // Opens the pseudo-terminal and starts serving; false with a reason in
+    // `error` when the device or the link cannot be made.
+    bool Start(std::string* error = nullptr);
+    void Stop();
+
+    // The slave device the console opens, and the link to it if one was asked for.
+    std::string DevicePath() const;
+    std::string LinkPath() const;
+
+    std::uint8_t CurrentId() const;
+    std::uint32_t CurrentBaud() const;
+
+    // Faults on the next `replies` replies that match (all following ones
+    // when negative), until ClearFaults.
+    void AddFault(const Fault& fault, int replies = 1);
+    void ClearFaults();
+    // A camera that stops answering still logs what it receives.
+    void SetAnswering(bool answering);
+
+    // Unsolicited output: CMD_IMAGE_READY for a fresh picture at the current
+    // resolution and quality (read it with CMD_READ_IMAGE), a line of free
+    // text, the trigger bytes 01 05 06.
+    void AnnounceImage();
+    void SendText(const std::string& text);
+    void SendTrigger();
+    void SendRaw(const Bytes& bytes);
+
+    // Every frame received, oldest first (the last 4096).
+    std::vector<Bytes> ReceivedFrames() const;
+    // The on-screen texts received (the last 64).
+    std::vector<OsdFrame> OsdTexts() const;
+    // The JPEG of the latest picture made (the whole-package reply or the
+    // current sub-packet transfer); empty before the first.
+    Bytes LastPicture() const;
+    CameraStats Stats() const;
+
+    // Waits until `count` frames have been received and handled (their reply
+    // queued), or the timeout passes; true when they have.
+    bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    bool WaitUntil(const std::function<bool(const CameraStats&)>& condition,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+
+    class Server;
+
+private:
+    std::unique_ptr<Server> m_server;
+};
+
+}  // namespace qzr::sim
