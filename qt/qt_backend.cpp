@@ -1,0 +1,151 @@
+#include <algorithm>
+#include <climits>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFont>
+#include <QImage>
+#include <QMessageBox>
+#include <QStyleFactory>
+#include <QThread>
+
+#include "qt/qt_app.h"
+#include "qt/qt_window.h"
+
+namespace qtui {
+
+namespace {
+
+// Text size of every window. The templates give controls room for about six
+// pixels a character; this size keeps the longest captions inside their boxes.
+constexpr int kFontPixelSize = 11;
+
+QMessageBox::Icon ToQIcon(ui::Icon icon)
+{
+    switch (icon) {
+    case ui::Icon::Stop:
+        return QMessageBox::Critical;
+    case ui::Icon::Information:
+        return QMessageBox::Information;
+    case ui::Icon::Warning:
+        return QMessageBox::Warning;
+    case ui::Icon::Question:
+        return QMessageBox::Question;
+    case ui::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+int QtBackend::RunModal(ui::CDialog& dialog, const ui::DialogTemplate& tmpl)
+{
+    if (m_open.empty() && m_mainCaption.empty())
+        m_mainCaption = std::string(tmpl.caption);
+    QWidget* parent = m_open.empty() ? nullptr : m_open.back()->Widget();
+    auto peer = std::make_unique<QtWindowPeer>(dialog, tmpl, parent);
+    m_open.push_back(peer.get());
+    dialog.AttachPeer(peer.get());
+    dialog.HandleInitDialog();
+    const int result = peer->Exec();
+    dialog.AttachPeer(nullptr);
+    m_open.erase(std::find(m_open.begin(), m_open.end(), peer.get()));
+    return result;
+}
+
+void QtBackend::EndModal(ui::CDialog& dialog, int result)
+{
+    if (QtWindowPeer* peer = PeerOf(&dialog))
+        peer->End(result);
+}
+
+QtWindowPeer* QtBackend::PeerOf(const ui::CDialog* dialog) const
+{
+    for (QtWindowPeer* peer : m_open)
+        if (&peer->Dialog() == dialog)
+            return peer;
+    return nullptr;
+}
+
+QWidget* QtBackend::ParentFor(const ui::CDialog* owner) const
+{
+    if (QtWindowPeer* peer = PeerOf(owner))
+        return peer->Widget();
+    return m_open.empty() ? nullptr : m_open.back()->Widget();
+}
+
+void QtBackend::Sleep(unsigned ms)
+{
+    // The window stays still meanwhile, as the operator knows from the classic console.
+    QThread::msleep(ms);
+}
+
+ui::DateTime QtBackend::LocalTime() const
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return ui::DateTime{now.date().year(), now.date().month(), now.date().day(),
+                        now.time().hour(), now.time().minute(), now.time().second()};
+}
+
+int QtBackend::MessageBox(ui::CDialog* owner, std::string_view text, std::string_view caption, ui::Icon icon)
+{
+    QString shown = ToQString(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QMessageBox box(ToQIcon(icon), ToQString(caption.empty() ? std::string_view(m_mainCaption) : caption), shown,
+                    QMessageBox::Ok, ParentFor(owner));
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return ui::IDOK;
+}
+
+std::optional<std::string> QtBackend::GetOpenFileName(ui::CDialog* owner, const ui::FileDialogOptions& options)
+{
+    QFileDialog dialog(ParentFor(owner));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = QtNameFilters(options.filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToUtf8(dialog.selectedFiles().first());
+}
+
+std::optional<ui::Size> QtBackend::JpegSize(std::span<const std::uint8_t> jpeg) const
+{
+    if (jpeg.empty() || jpeg.size() > static_cast<std::size_t>(INT_MAX))
+        return std::nullopt;
+    QImage picture;
+    if (!picture.loadFromData(jpeg.data(), static_cast<int>(jpeg.size())))
+        return std::nullopt;
+    return ui::Size{picture.width(), picture.height()};
+}
+
+// ---------------------------------------------------------------- application
+
+struct QtApplication::Impl {
+    Impl(int& argc, char** argv) : app(argc, argv)
+    {
+        // Windows end by their own handlers, not when the last one hides.
+        QApplication::setQuitOnLastWindowClosed(false);
+        // One style everywhere, so the fixed layouts look the same on every desktop.
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+            QApplication::setStyle(fusion);
+        QFont font = QApplication::font();
+        font.setPixelSize(kFontPixelSize);
+        QApplication::setFont(font);
+    }
+
+    QApplication app;
+    QtBackend backend;
+};
+
+QtApplication::QtApplication(int& argc, char** argv) : m(std::make_unique<Impl>(argc, argv)) {}
+
+QtApplication::~QtApplication() = default;
+
+ui::Backend& QtApplication::Backend() { return m->backend; }
+
+}  // namespace qtui
