@@ -959,10 +959,17 @@ void QtWindowPeer::PaintNow()
 QString QtDateTimeFormat(std::string_view format)
 {
     QString out;
+    QString literal;  // letters without meaning, quoted together so Qt shows them as they are
+    const auto flush = [&] {
+        if (!literal.isEmpty())
+            out += QLatin1Char('\'') + literal + QLatin1Char('\'');
+        literal.clear();
+    };
     std::size_t i = 0;
     while (i < format.size()) {
         const char ch = format[i];
         if (ch == '\'') {  // quoted literal, copied with its quotes
+            flush();
             std::size_t end = format.find('\'', i + 1);
             end = end == std::string_view::npos ? format.size() : end + 1;
             out += ToQString(format.substr(i, end - i));
@@ -972,36 +979,42 @@ QString QtDateTimeFormat(std::string_view format)
         std::size_t run = 1;
         while (i + run < format.size() && format[i + run] == ch)
             ++run;
-        const std::size_t n4 = std::min<std::size_t>(run, 4);
-        const std::size_t n2 = std::min<std::size_t>(run, 2);
+        const auto repeat = [&](std::size_t most) { return QString(static_cast<qsizetype>(std::min(run, most)), QLatin1Char(ch)); };
         switch (ch) {
         case 'd':
         case 'M':
-            out += QString(static_cast<qsizetype>(n4), QLatin1Char(ch));
+            flush();
+            out += repeat(4);
             break;
         case 'y':
+            flush();
             out += run >= 3 ? QStringLiteral("yyyy") : QStringLiteral("yy");
             break;
         case 'H':
         case 'h':
         case 'm':
         case 's':
-            out += QString(static_cast<qsizetype>(n2), QLatin1Char(ch));
+            flush();
+            out += repeat(2);
             break;
         case 't':
+            flush();
             out += QStringLiteral("AP");
             break;
         case 'g':
             break;  // era: not shown
         default:
-            if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'))
-                out += QLatin1Char('\'') + QString(static_cast<qsizetype>(run), QLatin1Char(ch)) + QLatin1Char('\'');
-            else
+            if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
+                literal += QString(static_cast<qsizetype>(run), QLatin1Char(ch));
+            } else {
+                flush();
                 out += ToQString(format.substr(i, run));
+            }
             break;
         }
         i += run;
     }
+    flush();
     return out;
 }
 
