@@ -2,6 +2,8 @@
 // each other's timers, and events dropped while a message box is up.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "tests/ui/test_window.h"
 
 namespace qzr::test {
@@ -173,6 +175,41 @@ TEST(VirtualClock, LocalTimeIsStartPlusElapsed)
         backend.Sleep(c.elapsedMs);
         EXPECT_EQ(backend.LocalTime(), c.expected) << c.elapsedMs;
     }
+}
+
+}  // namespace
+}  // namespace qzr::test
+
+namespace qzr::test {
+namespace {
+
+// The real clock, as scripts use it: a short run checks that time really
+// passes and that missed ticks still come as one.
+TEST(RealClock, MissedTicksComeAsOneAndTimeIsTheSystems)
+{
+    HeadlessBackend backend(headless::ClockMode::Real);
+    headless::CurrentBackendScope scope(backend);
+    CTestDlg dlg;
+    backend.Open(dlg);
+    dlg.SetTimer(1, 20);
+    backend.Sleep(100);
+    EXPECT_GE(backend.NowMs(), 100u);
+    EXPECT_EQ(dlg.m_nTicks, 0);
+    backend.RunLoop(0);
+    EXPECT_EQ(dlg.m_nTicks, 1);
+    const std::uint64_t before = backend.NowMs();
+    backend.RunLoop(60);
+    EXPECT_GE(backend.NowMs(), before + 60);
+    EXPECT_GE(dlg.m_nTicks, 2);
+    EXPECT_LE(dlg.m_nTicks, 5);
+
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    const ui::DateTime local = backend.LocalTime();
+    EXPECT_EQ(local.year, tm.tm_year + 1900);
+    EXPECT_EQ(local.month, tm.tm_mon + 1);
+    backend.Close(dlg);
 }
 
 }  // namespace
