@@ -52,6 +52,28 @@ bool ParseNumber(std::string_view word, int& value)
     return error == std::errc() && end == last && first != last;
 }
 
+// Longest script line taken; a longer one is refused rather than held in memory.
+constexpr std::size_t kMaxLineLength = 1 << 20;
+
+enum class LineRead { Line, End, TooLong };
+
+// One line without its line feed; the last line may lack one.
+LineRead ReadLine(std::istream& in, std::string& line)
+{
+    line.clear();
+    char c = 0;
+    bool any = false;
+    while (in.get(c)) {
+        any = true;
+        if (c == '\n')
+            return LineRead::Line;
+        if (line.size() == kMaxLineLength)
+            return LineRead::TooLong;
+        line += c;
+    }
+    return any ? LineRead::Line : LineRead::End;
+}
+
 class ScriptDriver {
 public:
     ScriptDriver(std::istream& in, std::ostream& out, std::ostream& err, const ScriptOptions& options,
@@ -77,17 +99,23 @@ public:
                 return ui::IDCANCEL;
             }
             std::string line;
-            if (!std::getline(m_in, line)) {
+            const LineRead read = ReadLine(m_in, line);
+            if (read == LineRead::End) {
                 m_stopped = true;
                 continue;
             }
             ++m_lineNumber;
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            const DriveResult result = Execute(dialog, line);
+            const DriveResult result = read == LineRead::TooLong
+                                           ? DriveResult::Fail("line longer than " + std::to_string(kMaxLineLength) +
+                                                               " bytes")
+                                           : Execute(dialog, line);
             if (!result) {
-                m_err << "line " << m_lineNumber << ": " << result.error() << " (" << EscapeForOutput(line) << ")"
-                      << std::endl;
+                constexpr std::size_t kShown = 200;
+                m_err << "line " << m_lineNumber << ": " << result.error() << " ("
+                      << EscapeForOutput(std::string_view(line).substr(0, kShown))
+                      << (line.size() > kShown ? "..." : "") << ")" << std::endl;
                 m_status = 1;
                 m_stopped = true;
             }

@@ -200,6 +200,21 @@ TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
     }
 }
 
+TEST(Script, OverlongLineIsRefused)
+{
+    const ScriptRun run = RunScriptOn("set 103 " + std::string(2 << 20, 'x') + "\nsync\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("line 1: line longer than"), std::string::npos);
+    EXPECT_LT(run.err.size(), 400u);
+    EXPECT_EQ(run.out, Lines{"app: started"});
+}
+
+TEST(Script, LastLineNeedsNoLineFeed)
+{
+    const ScriptRun run = RunScriptOn("sync\nprint 115");
+    EXPECT_EQ(run.out, (Lines{"app: started", "sync", "115=Go"}));
+}
+
 TEST(Script, EndOfInputClosesTheWindow)
 {
     const ScriptRun run = RunScriptOn("click 115\n");
