@@ -215,6 +215,27 @@ TEST(Script, LastLineNeedsNoLineFeed)
     EXPECT_EQ(run.out, (Lines{"app: started", "sync", "115=Go"}));
 }
 
+// A window that ends by itself (a timer handler) ends its wait early; the
+// commands that follow are not read.
+TEST(Script, WindowEndingDuringAWait)
+{
+    const auto prepare = [](CTestDlg& dlg) {
+        dlg.m_bTimerOnInit = true;
+        dlg.m_onTick = [&dlg](int tick) {
+            if (tick == 3)
+                dlg.EndDialog(ui::IDOK);
+        };
+    };
+    const ScriptRun waited = RunScriptOn("wait 1000\nsync\n", prepare);
+    EXPECT_EQ(waited.status, 0);
+    EXPECT_EQ(waited.out, Lines{"app: started"});
+    EXPECT_EQ(waited.log, (Lines{"timer 1", "timer 1", "timer 1"}));
+
+    const ScriptRun until = RunScriptOn("until 103 never 1000\n", prepare);
+    EXPECT_EQ(until.status, 1);
+    EXPECT_NE(until.err.find("the window closed"), std::string::npos) << until.err;
+}
+
 TEST(Script, EndOfInputClosesTheWindow)
 {
     const ScriptRun run = RunScriptOn("click 115\n");
