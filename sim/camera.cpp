@@ -35,7 +35,8 @@ constexpr std::uint16_t kMaxPacketSize = 60000;  // a packet reply's length fiel
 constexpr int kBitsPerByte = 11;                 // start, 8 data, 2 stop
 // A request that stops arriving for this long was line noise, not a frame.
 constexpr auto kQuietLine = std::chrono::milliseconds(200);
-constexpr std::size_t kReadSize = 4096;  // a pty master never reports more queued
+constexpr std::size_t kReadSize = 4096;
+constexpr auto kRetryWrite = std::chrono::milliseconds(5);  // a pty master never reports more queued
 constexpr std::uint8_t kTrigger[] = {0x01, 0x05, 0x06};
 
 // A quality byte of 100 or more carries the "test" mark.
@@ -72,7 +73,11 @@ public:
         return f();
     }
 
-    explicit Server(CameraOptions options) : m_options(std::move(options)), m_assembler(kMaxRequestPayload) {}
+    explicit Server(CameraOptions options) : m_options(std::move(options)), m_assembler(kMaxRequestPayload)
+    {
+        m_published.id = m_options.id;
+        m_published.baud = m_options.baud;
+    }
     ~Server() { Stop(); }
 
     bool Start(std::string* error);
@@ -315,18 +320,17 @@ void Camera::Server::Run()
             const auto giveUp = m_lastInput + kQuietLine;
             wakeAt = wakeAt ? std::min(*wakeAt, giveUp) : giveUp;
         }
-        // A master write that found the slave's buffers full is retried when
-        // poll says there is room, or in short steps should it not say so.
+        // A master write that found the slave's buffers full is retried a little
+        // later: poll() on a pty master reports room it does not have.
         if (m_writeBlocked)
-            wakeAt = wakeAt ? std::min(*wakeAt, now + std::chrono::milliseconds(10)) : now + std::chrono::milliseconds(10);
+            wakeAt = std::max(wakeAt.value_or(now), now + kRetryWrite);
         timespec timeout{};
         if (wakeAt) {
             const auto ns = std::max<long long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(*wakeAt - now).count());
             timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
             timeout.tv_nsec = static_cast<long>(ns % 1000000000);
         }
-        pollfd fds[2] = {{m_line.Master(), static_cast<short>(POLLIN | (m_writeBlocked ? POLLOUT : 0)), 0},
-                         {m_wake, POLLIN, 0}};
+        pollfd fds[2] = {{m_line.Master(), POLLIN, 0}, {m_wake, POLLIN, 0}};
         ::ppoll(fds, 2, wakeAt ? &timeout : nullptr, nullptr);
         if (m_stop)
             break;
@@ -428,7 +432,8 @@ void Camera::Server::QueueReply(Bytes reply)
                 --active.remaining;
         }
         std::erase_if(m_faults, [](const ActiveFault& a) { return a.remaining == 0; });
-        ++m_stats.repliesQueued;
+        if (!drop)
+            ++m_stats.repliesQueued;
     });
     if (drop)
         return;
