@@ -80,9 +80,11 @@ void CPictureView::SavePicture(const std::uint8_t* data, std::uint32_t length)
 {
     if (!m_dialog.m_bSaveImage)
         return;
+    // A working directory that has gone away gives "." and the file then
+    // cannot be created, which the operator is told.
     char cwd[4096];
     if (!::getcwd(cwd, sizeof cwd))
-        cwd[0] = '\0';
+        std::snprintf(cwd, sizeof cwd, ".");
     const ui::DateTime now = m_dialog.LocalTime();
     std::string path;
     std::error_code ec;
