@@ -69,11 +69,16 @@ QtWindowPeer* QtBackend::PeerOf(const ui::CDialog* dialog) const
     return nullptr;
 }
 
+// A message or file dialog stands over its owner; over the topmost shown
+// window when the owner is not on screen (yet), as while a window starts.
 QWidget* QtBackend::ParentFor(const ui::CDialog* owner) const
 {
-    if (QtWindowPeer* peer = PeerOf(owner))
+    if (QtWindowPeer* peer = PeerOf(owner); peer && peer->Widget()->isVisible())
         return peer->Widget();
-    return m_open.empty() ? nullptr : m_open.back()->Widget();
+    for (auto it = m_open.rbegin(); it != m_open.rend(); ++it)
+        if ((*it)->Widget()->isVisible())
+            return (*it)->Widget();
+    return nullptr;
 }
 
 void QtBackend::Sleep(unsigned ms)

@@ -567,6 +567,9 @@ void QtWindowPeer::End(int result)
 {
     m_ended = true;
     m_result = result;
+    // An ended window hears no more ticks, even while its last handler finishes.
+    for (auto& [id, timer] : m_timers)
+        timer->stop();
     m_window->done(result);
 }
 
