@@ -36,7 +36,8 @@ constexpr int kBitsPerByte = 11;                 // start, 8 data, 2 stop
 // A request that stops arriving for this long was line noise, not a frame.
 constexpr auto kQuietLine = std::chrono::milliseconds(200);
 constexpr std::size_t kReadSize = 4096;
-constexpr auto kRetryWrite = std::chrono::milliseconds(5);  // a pty master never reports more queued
+constexpr auto kRetryWrite = std::chrono::milliseconds(5);
+constexpr std::size_t kShortReply = 64;  // a pty master never reports more queued
 constexpr std::uint8_t kTrigger[] = {0x01, 0x05, 0x06};
 
 // A quality byte of 100 or more carries the "test" mark.
@@ -459,8 +460,10 @@ std::optional<Clock::time_point> Camera::Server::NextOutputTime() const
 void Camera::Server::WriteOutput()
 {
     const auto byteTime = std::chrono::nanoseconds(1000000000LL * kBitsPerByte / std::max<std::uint32_t>(1, m_baud));
-    // Paced output goes out in pieces of about 10 ms of line time.
-    const std::size_t pacedPiece = std::max<std::size_t>(1, m_baud / kBitsPerByte / 100);
+    // Paced output goes out in pieces of about 10 ms of line time, and never
+    // fewer than kShortReply bytes: the console recognises short replies by
+    // the size of one read, so they must not straddle two even at 9600.
+    const std::size_t pacedPiece = std::max<std::size_t>(kShortReply, m_baud / kBitsPerByte / 100);
     while (!m_out.empty()) {
         const auto now = Clock::now();
         Outgoing& out = m_out.front();
