@@ -35,9 +35,9 @@ constexpr std::uint16_t kMaxPacketSize = 60000;  // a packet reply's length fiel
 constexpr int kBitsPerByte = 11;                 // start, 8 data, 2 stop
 // A request that stops arriving for this long was line noise, not a frame.
 constexpr auto kQuietLine = std::chrono::milliseconds(200);
-constexpr std::size_t kReadSize = 4096;
+constexpr std::size_t kReadSize = 4096;  // a pty never reports more queued
 constexpr auto kRetryWrite = std::chrono::milliseconds(5);
-constexpr std::size_t kShortReply = 64;  // a pty master never reports more queued
+constexpr std::size_t kShortReply = 64;
 constexpr std::uint8_t kTrigger[] = {0x01, 0x05, 0x06};
 
 // A quality byte of 100 or more carries the "test" mark.
