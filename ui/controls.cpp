@@ -49,7 +49,7 @@ int CComboBox::SetCurSel(int index)
     return index;
 }
 
-int CComboBox::SelectString(int startAfter, std::string_view prefix)
+int CComboBox::Find(int startAfter, std::string_view text, bool prefixOnly) const
 {
     const int count = GetCount();
     if (count == 0)
@@ -57,27 +57,22 @@ int CComboBox::SelectString(int startAfter, std::string_view prefix)
     const int first = (startAfter < 0 || startAfter >= count) ? 0 : startAfter + 1;
     for (int step = 0; step < count; ++step) {
         const int index = (first + step) % count;
-        if (StartsWithNoCase(GetLBText(index), prefix)) {
-            m_peer->ComboSetSelection(m_id, index);
+        const std::string item = GetLBText(index);
+        if (prefixOnly ? StartsWithNoCase(item, text) : EqualsNoCase(item, text))
             return index;
-        }
     }
     return -1;
 }
 
-int CComboBox::FindStringExact(int startAfter, std::string_view text) const
+int CComboBox::SelectString(int startAfter, std::string_view prefix)
 {
-    const int count = GetCount();
-    if (count == 0)
-        return -1;
-    const int first = (startAfter < 0 || startAfter >= count) ? 0 : startAfter + 1;
-    for (int step = 0; step < count; ++step) {
-        const int index = (first + step) % count;
-        if (EqualsNoCase(GetLBText(index), text))
-            return index;
-    }
-    return -1;
+    const int index = Find(startAfter, prefix, true);
+    if (index >= 0)
+        m_peer->ComboSetSelection(m_id, index);
+    return index;
 }
+
+int CComboBox::FindStringExact(int startAfter, std::string_view text) const { return Find(startAfter, text, false); }
 
 std::string CComboBox::GetWindowText() const { return m_peer ? m_peer->GetText(m_id) : std::string(); }
 

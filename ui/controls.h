@@ -32,6 +32,10 @@ public:
     void SetWindowText(std::string_view text);
 
 private:
+    // Searches after `startAfter`, wrapping around, for an item equal to `text`
+    // or beginning with it (ASCII case ignored).
+    int Find(int startAfter, std::string_view text, bool prefixOnly) const;
+
     WindowPeer* m_peer;
     int m_id;
 };

@@ -109,7 +109,12 @@ void DDX_Text(CDataExchange& dx, int id, std::string& value)
         peer->SetText(id, value);
 }
 
-void DDX_Text(CDataExchange& dx, int id, int& value)
+namespace {
+
+// Numbers show as their decimal text; text that does not read as one fails
+// the exchange with `message`.
+template <typename T, typename Format, typename Parse>
+void ExchangeNumber(CDataExchange& dx, int id, T& value, Format format, Parse parse, const char* message)
 {
     if (dx.Failed())
         return;
@@ -117,50 +122,32 @@ void DDX_Text(CDataExchange& dx, int id, int& value)
     if (!peer)
         return;
     if (!dx.Saving()) {
-        peer->SetText(id, std::to_string(value));
+        peer->SetText(id, format(value));
         return;
     }
-    int parsed = 0;
-    if (ParseInt(peer->GetText(id), parsed))
+    T parsed{};
+    if (parse(peer->GetText(id), parsed))
         value = parsed;
     else
-        dx.Fail("Please enter an integer.");
+        dx.Fail(message);
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange& dx, int id, int& value)
+{
+    ExchangeNumber(dx, id, value, [](int v) { return std::to_string(v); }, ParseInt, "Please enter an integer.");
 }
 
 void DDX_Text(CDataExchange& dx, int id, unsigned& value)
 {
-    if (dx.Failed())
-        return;
-    WindowPeer* peer = dx.Dialog().Peer();
-    if (!peer)
-        return;
-    if (!dx.Saving()) {
-        peer->SetText(id, std::to_string(value));
-        return;
-    }
-    unsigned parsed = 0;
-    if (ParseUnsigned(peer->GetText(id), parsed))
-        value = parsed;
-    else
-        dx.Fail("Please enter a positive integer.");
+    ExchangeNumber(dx, id, value, [](unsigned v) { return std::to_string(v); }, ParseUnsigned,
+                   "Please enter a positive integer.");
 }
 
 void DDX_Text(CDataExchange& dx, int id, float& value)
 {
-    if (dx.Failed())
-        return;
-    WindowPeer* peer = dx.Dialog().Peer();
-    if (!peer)
-        return;
-    if (!dx.Saving()) {
-        peer->SetText(id, FormatFloat(value));
-        return;
-    }
-    float parsed = 0;
-    if (ParseFloat(peer->GetText(id), parsed))
-        value = parsed;
-    else
-        dx.Fail("Please enter a number.");
+    ExchangeNumber(dx, id, value, FormatFloat, ParseFloat, "Please enter a number.");
 }
 
 void DDX_Check(CDataExchange& dx, int id, int& value)
