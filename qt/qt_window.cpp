@@ -318,10 +318,11 @@ QtWindowPeer::QtWindowPeer(ui::CDialog& dialog, const ui::DialogTemplate& tmpl, 
 {
     m_window = new DialogWidget(*this, parent);
     m_window->setWindowTitle(ToQString(tmpl.caption));
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // The main window is a window of its own on the task bar; the others are
+    // dialogs over the window that opened them.
+    Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
-    if (!parent)
-        flags |= Qt::WindowMinimizeButtonHint;
+    flags |= parent ? Qt::Dialog : (Qt::Window | Qt::WindowMinimizeButtonHint);
     m_window->setWindowFlags(flags);
     const QSize client(tmpl.cx * ui::kPixelsPerDialogUnitX, tmpl.cy * ui::kPixelsPerDialogUnitY);
     m_window->setFixedSize(client);
@@ -513,7 +514,8 @@ void QtWindowPeer::Connect(Control& control)
         if (combo->isEditable())
             QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, m_window,
                              [this, id] { Notify(id, ui::Notification::EditChange); });
-        QObject::connect(combo, &QComboBox::activated, m_window, [this, id] { Notify(id, ui::Notification::SelChange); });
+        QObject::connect(combo, &QComboBox::activated, m_window,
+                         [this, id] { Notify(id, ui::Notification::SelChange); });
         break;
     }
     case ControlKind::ListView:
@@ -521,8 +523,10 @@ void QtWindowPeer::Connect(Control& control)
         break;
     case ControlKind::UpDown: {
         auto* arrows = static_cast<UpDownArrows*>(w);
-        QObject::connect(arrows->Up(), &QToolButton::clicked, m_window, [this, id] { m_dialog.HandleDeltaPos(id, -1); });
-        QObject::connect(arrows->Down(), &QToolButton::clicked, m_window, [this, id] { m_dialog.HandleDeltaPos(id, +1); });
+        QObject::connect(arrows->Up(), &QToolButton::clicked, m_window,
+                         [this, id] { m_dialog.HandleDeltaPos(id, -1); });
+        QObject::connect(arrows->Down(), &QToolButton::clicked, m_window,
+                         [this, id] { m_dialog.HandleDeltaPos(id, +1); });
         break;
     }
     default:
@@ -982,7 +986,9 @@ QString QtDateTimeFormat(std::string_view format)
         std::size_t run = 1;
         while (i + run < format.size() && format[i + run] == ch)
             ++run;
-        const auto repeat = [&](std::size_t most) { return QString(static_cast<qsizetype>(std::min(run, most)), QLatin1Char(ch)); };
+        const auto repeat = [&](std::size_t most) {
+            return QString(static_cast<qsizetype>(std::min(run, most)), QLatin1Char(ch));
+        };
         switch (ch) {
         case 'd':
         case 'M':

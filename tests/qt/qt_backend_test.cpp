@@ -343,7 +343,7 @@ TEST(QtWindow, DrawingStaysInTheLayerUntilErased)
     });
 }
 
-TEST(QtWindow, EscapeClosesOnlyWindowsWithOkOrCancel)
+TEST(QtWindow, EscapeClosesOnlyWindowsWithOkOrCancelAndTheCloseBoxAsksTheWindow)
 {
     RecordingDialog dialog;
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
@@ -363,6 +363,11 @@ TEST(QtWindow, EscapeClosesOnlyWindowsWithOkOrCancel)
         QTimer::singleShot(0, [] { Key(QApplication::activeModalWidget(), Qt::Key_Return); });
         Widget<QPushButton>(peer, IDC_CHILD)->click();
         EXPECT_EQ(dialog.childResult, ui::IDOK);  // Enter presses the default button
+
+        dialog.childResult = 0;
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });  // the close box
+        Widget<QPushButton>(peer, IDC_CHILD)->click();
+        EXPECT_EQ(dialog.childResult, ui::IDCANCEL);
     });
 }
 
