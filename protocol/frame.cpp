@@ -2,6 +2,8 @@
 
 #include "protocol/crc16.h"
 
+#include <algorithm>
+
 namespace qzr {
 
 Bytes BuildFrame(std::uint8_t cameraId, std::uint8_t command, std::span<const std::uint8_t> payload)
@@ -24,7 +26,16 @@ std::uint16_t FrameCrc(const std::uint8_t* bytes, std::size_t length)
 {
     if (length < 4)
         return 0;
-    return crc16_ccitt(bytes + 2, static_cast<std::uint16_t>(length - 4));
+    // The CRC runs over any length; the table routine takes 16-bit lengths.
+    std::uint16_t crc = 0;
+    const std::uint8_t* p = bytes + 2;
+    for (std::size_t left = length - 4; left > 0;) {
+        const auto piece = static_cast<std::uint16_t>(std::min<std::size_t>(left, 0xFFFF));
+        crc = crc16_ccitt(crc, p, piece);
+        p += piece;
+        left -= piece;
+    }
+    return crc;
 }
 
 void StampCrc(std::uint8_t* bytes, std::size_t length)

@@ -29,8 +29,8 @@ inline constexpr std::uint8_t kTail1 = 0xC2;
 // the sender to stamp its CRC (or to go out as it is where the tail stays).
 Bytes BuildFrame(std::uint8_t cameraId, std::uint8_t command, std::span<const std::uint8_t> payload = {});
 
-// The CRC a frame of `length` bytes carries in its last two bytes, computed over
-// bytes 2 .. length - 3.
+// The CRC a frame of `length` bytes (any length, a whole-package reply too)
+// carries in its last two bytes, computed over bytes 2 .. length - 3.
 std::uint16_t FrameCrc(const std::uint8_t* frame, std::size_t length);
 
 // Writes FrameCrc into the last two bytes, low byte first. Frames shorter than

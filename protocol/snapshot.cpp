@@ -8,24 +8,6 @@
 namespace qzr {
 namespace {
 
-// The CRC over bytes 2 .. end - 3 of a reply of any length: crc16_ccitt takes a
-// 16-bit length, so long replies are run through it in pieces.
-std::uint16_t LongCrc(std::span<const std::uint8_t> reply)
-{
-    if (reply.size() < 4)
-        return 0;
-    std::uint16_t crc = 0;
-    const std::uint8_t* p = reply.data() + 2;
-    std::size_t left = reply.size() - 4;
-    while (left > 0) {
-        const std::size_t piece = std::min<std::size_t>(left, 0x8000);
-        crc = crc16_ccitt(crc, p, static_cast<std::uint16_t>(piece));
-        p += piece;
-        left -= piece;
-    }
-    return crc;
-}
-
 }  // namespace
 
 Bytes BuildSnapshotRequest(std::uint8_t cameraId, std::uint8_t resolution, std::uint8_t quality)
@@ -58,9 +40,7 @@ Bytes BuildSnapshotReply(std::uint8_t cameraId, std::span<const std::uint8_t> jp
     reply.insert(reply.end(), jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(length));
     reply.push_back(0);
     reply.push_back(0);
-    const std::uint16_t crc = LongCrc(reply);
-    reply[reply.size() - 2] = static_cast<std::uint8_t>(crc & 0xFF);
-    reply[reply.size() - 1] = static_cast<std::uint8_t>(crc >> 8);
+    StampCrc(reply);
     return reply;
 }
 
@@ -82,13 +62,6 @@ std::optional<std::span<const std::uint8_t>> SnapshotPicture(std::span<const std
     if (!header || reply.size() != SnapshotReplyLength(header->pictureLength))
         return std::nullopt;
     return reply.subspan(snapshot::kDataOffset, header->pictureLength);
-}
-
-bool HasValidLongCrc(std::span<const std::uint8_t> reply)
-{
-    if (reply.size() < 4)
-        return false;
-    return ReadLe16(reply.data() + reply.size() - 2) == LongCrc(reply);
 }
 
 }  // namespace qzr

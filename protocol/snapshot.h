@@ -48,8 +48,4 @@ inline std::size_t SnapshotReplyLength(std::uint32_t pictureLength) { return pic
 // The JPEG of a complete reply (exactly L + 9 bytes); nullopt otherwise.
 std::optional<std::span<const std::uint8_t>> SnapshotPicture(std::span<const std::uint8_t> reply);
 
-// Whether the last two bytes of a reply of any length (also beyond 64 KiB)
-// hold the CRC of bytes 2 .. end - 3.
-bool HasValidLongCrc(std::span<const std::uint8_t> reply);
-
 }  // namespace qzr

@@ -153,7 +153,7 @@ TEST(CameraFrames, SnapshotReplyDecoding)
         jpeg[i] = static_cast<std::uint8_t>(i * 7);
     const Bytes reply = BuildSnapshotReply(5, jpeg);
     ASSERT_EQ(reply.size(), jpeg.size() + 9);
-    EXPECT_TRUE(HasValidLongCrc(reply));
+    EXPECT_TRUE(HasValidCrc(reply));
     EXPECT_EQ(ParseSnapshotHeader(std::span(reply).first(7))->pictureLength, 70000u);
     EXPECT_FALSE(ParseSnapshotHeader(std::span(reply).first(6)));
     const auto picture = SnapshotPicture(reply);
@@ -163,7 +163,7 @@ TEST(CameraFrames, SnapshotReplyDecoding)
 
     Bytes corrupted = reply;
     corrupted[100] ^= 1;
-    EXPECT_FALSE(HasValidLongCrc(corrupted));
+    EXPECT_FALSE(HasValidCrc(corrupted));
     const Bytes otherCommand = {0x90, 0xEB, 0x01, 0x03, 0x04, 0x00, 0x00};
     EXPECT_FALSE(IsSnapshotReplyHead(otherCommand));
     EXPECT_FALSE(ParseSnapshotHeader(otherCommand));
