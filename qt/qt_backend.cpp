@@ -17,9 +17,11 @@ namespace qtui {
 
 namespace {
 
-// Text size of every window. The templates give controls room for about six
-// pixels a character; this size keeps the longest captions inside their boxes.
+// Text of every window. The templates give controls room for about six pixels
+// a character; this face and size keep the longest captions inside their boxes
+// whatever the desktop's own font (Chinese text falls back to a CJK face).
 constexpr int kFontPixelSize = 11;
+constexpr const char* kFontFamily = "DejaVu Sans";
 
 QMessageBox::Icon ToQIcon(ui::Icon icon)
 {
@@ -139,6 +141,7 @@ struct QtApplication::Impl {
         if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
             QApplication::setStyle(fusion);
         QFont font = QApplication::font();
+        font.setFamilies({QString::fromLatin1(kFontFamily), font.family()});
         font.setPixelSize(kFontPixelSize);
         QApplication::setFont(font);
     }
