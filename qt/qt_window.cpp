@@ -191,9 +191,13 @@ void DialogWidget::showEvent(QShowEvent* event)
     m_peer.Exposed();
 }
 
-DrawingLayer::DrawingLayer(QWidget* parent, QSize size)
-    : QWidget(parent), m_image(size, QImage::Format_ARGB32_Premultiplied)
+// On a scaled desktop the layer has the screen's pixels, so pictures stay sharp;
+// drawing still uses window pixels.
+DrawingLayer::DrawingLayer(QWidget* parent, QSize size) : QWidget(parent)
 {
+    const qreal ratio = parent->devicePixelRatioF();
+    m_image = QImage((QSizeF(size) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    m_image.setDevicePixelRatio(ratio);
     m_image.fill(Qt::transparent);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
@@ -208,8 +212,10 @@ void DrawingLayer::Clear()
 
 void DrawingLayer::paintEvent(QPaintEvent* event)
 {
+    const QRectF r = event->rect();
+    const qreal ratio = m_image.devicePixelRatio();
     QPainter painter(this);
-    painter.drawImage(event->rect(), m_image, event->rect());
+    painter.drawImage(r, m_image, QRectF(r.topLeft() * ratio, r.size() * ratio));
 }
 
 // ---------------------------------------------------------------- canvas

@@ -67,6 +67,7 @@ qtui::QtBackend& Backend()
 {
     static qtui::QtApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_SCALE_FACTOR", "1");  // pixel checks below are in window pixels
         static int argc = 1;
         static char name[] = "qt_backend_test";
         static char* argv[] = {name, nullptr};
