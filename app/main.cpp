@@ -95,6 +95,7 @@ int main(int argc, char** argv)
     }
 
     int qtArgc = static_cast<int>(rest.size());
+    rest.push_back(nullptr);  // argv ends with a null pointer
     qtui::QtApplication qt(qtArgc, rest.data());
     ui::SetCurrentBackend(&qt.Backend());
     app.InitInstance();
