@@ -17,14 +17,16 @@ constexpr ui::Color kClearGrey = ui::RGB(220, 220, 220);
 
 std::string PictureFileName(const std::string& directory, const ui::DateTime& t, int sequence)
 {
-    char name[512];
+    // Only the name is formatted in a fixed buffer: a working directory of any
+    // length is kept whole, so the picture never lands beside it.
+    char name[128];
     if (sequence <= 1)
-        std::snprintf(name, sizeof name, "%s/%d%02d%02d-%02d%02d%02d.jpg", directory.c_str(), t.year, t.month, t.day, t.hour,
-                      t.minute, t.second);
+        std::snprintf(name, sizeof name, "/%d%02d%02d-%02d%02d%02d.jpg", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
     else
-        std::snprintf(name, sizeof name, "%s/%d%02d%02d-%02d%02d%02d-%d.jpg", directory.c_str(), t.year, t.month, t.day, t.hour,
-                      t.minute, t.second, sequence);
-    return name;
+        std::snprintf(name, sizeof name, "/%d%02d%02d-%02d%02d%02d-%d.jpg", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second, sequence);
+    return directory + name;
 }
 
 void CPictureView::OnPaint()

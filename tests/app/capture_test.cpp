@@ -365,6 +365,28 @@ TEST(PictureSaving, NamesFollowTheClockAndNeverReplaceEachOther)
     EXPECT_NE(pictures[0], pictures[1]);
 }
 
+TEST(PictureSaving, LongWorkingDirectoryKeepsTheWholeName)
+{
+    Rig rig(/*save=*/true);
+    // Three levels of 200-character names: the path is far longer than a
+    // short name buffer would hold.
+    std::filesystem::path deep = rig.dir.Path();
+    for (char c : {'a', 'b', 'c'})
+        deep /= std::string(200, c);
+    std::filesystem::create_directories(deep);
+    std::filesystem::current_path(deep);
+    const Bytes jpeg = Jpeg(1);
+    rig.Snap();
+    rig.Deliver(Reply(jpeg));
+    EXPECT_TRUE(rig.console.Messages().empty());
+    EXPECT_EQ(FileBytes(deep / "20240131-120000.jpg"), jpeg);
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(rig.dir.Path()))
+        if (entry.is_regular_file())
+            entries.push_back(entry.path().filename().string());
+    EXPECT_EQ(entries, std::vector<std::string>{"20240131-120000.jpg"});
+}
+
 TEST(PictureSaving, DataThatIsNoJpegIsReportedAndStillSaved)
 {
     const struct {
