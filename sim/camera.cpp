@@ -41,13 +41,13 @@ constexpr std::size_t kShortReply = 64;
 constexpr std::uint8_t kTrigger[] = {0x01, 0x05, 0x06};
 
 // A quality byte of 100 or more carries the "test" mark.
-PictureSpec SpecOf(std::uint8_t resolution, std::uint8_t qualityByte)
+PictureParams ParamsOf(std::uint8_t resolution, std::uint8_t qualityByte)
 {
-    PictureSpec spec;
-    spec.resolution = resolution;
-    spec.test = qualityByte >= subpacket::kTestQualityOffset;
-    spec.quality = static_cast<std::uint8_t>(spec.test ? qualityByte - subpacket::kTestQualityOffset : qualityByte);
-    return spec;
+    PictureParams params;
+    params.resolution = resolution;
+    params.test = qualityByte >= subpacket::kTestQualityOffset;
+    params.quality = static_cast<std::uint8_t>(params.test ? qualityByte - subpacket::kTestQualityOffset : qualityByte);
+    return params;
 }
 
 // What the console reads when the camera talks at another rate: a byte for a
@@ -150,7 +150,7 @@ private:
     void QueueReply(Bytes reply);
     void WriteOutput();
     std::optional<Clock::time_point> NextOutputTime() const;
-    void MakePicture(const PictureSpec& spec);
+    void MakePicture(const PictureParams& params);
     void Publish();
     void LoadState();
     void SaveState() const;
@@ -504,11 +504,11 @@ void Camera::Server::WriteOutput()
 
 // ---------------------------------------------------------------- pictures
 
-void Camera::Server::MakePicture(const PictureSpec& base)
+void Camera::Server::MakePicture(const PictureParams& base)
 {
-    PictureSpec spec = base;
-    spec.number = ++m_pictureNumber;
-    m_picture = MakeTestPicture(spec);
+    PictureParams params = base;
+    params.number = ++m_pictureNumber;
+    m_picture = MakeTestPicture(params);
     Locked([&] { m_published.picture = m_picture; });
 }
 
@@ -556,11 +556,11 @@ std::optional<Bytes> Camera::Server::OnSnapshot(std::span<const std::uint8_t> fr
     const auto request = ParseSnapshotRequest(frame);
     if (!request)
         return std::nullopt;
-    const PictureSpec spec = SpecOf(request->resolution, request->quality);
-    m_resolution = spec.resolution;
-    m_quality = spec.quality;
-    m_test = spec.test;
-    MakePicture(spec);
+    const PictureParams params = ParamsOf(request->resolution, request->quality);
+    m_resolution = params.resolution;
+    m_quality = params.quality;
+    m_test = params.test;
+    MakePicture(params);
     return BuildSnapshotReply(m_id, m_picture);
 }
 
@@ -569,10 +569,10 @@ std::optional<Bytes> Camera::Server::OnSetPicture(std::span<const std::uint8_t> 
     const auto request = ParseSetPictureRequest(frame);
     if (!request)
         return std::nullopt;
-    const PictureSpec spec = SpecOf(request->resolution, request->quality);
-    m_resolution = spec.resolution;
-    m_quality = spec.quality;
-    m_test = spec.test;
+    const PictureParams params = ParamsOf(request->resolution, request->quality);
+    m_resolution = params.resolution;
+    m_quality = params.quality;
+    m_test = params.test;
     return BuildSetPictureReply(m_id, request->resolution, request->quality);
 }
 

@@ -100,21 +100,21 @@ int JpegQuality(std::uint8_t qualityCode)
     return kBestQuality - (kBestQuality - kWorstQuality) * code / kWorstCode;
 }
 
-Bytes MakeTestPicture(const PictureSpec& spec)
+Bytes MakeTestPicture(const PictureParams& params)
 {
-    const PictureSize size = ResolutionSize(spec.resolution);
+    const PictureSize size = ResolutionSize(params.resolution);
     QImage image(size.width, size.height, QImage::Format_RGB32);
     DrawBackground(image);
     std::string label = std::to_string(size.width) + "x" + std::to_string(size.height) + " Q" +
-                        std::to_string(spec.quality) + " #" + std::to_string(spec.number);
-    if (spec.test)
+                        std::to_string(params.quality) + " #" + std::to_string(params.number);
+    if (params.test)
         label += " TEST";
     DrawLabel(image, label);
 
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", JpegQuality(spec.quality));
+    image.save(&buffer, "JPG", JpegQuality(params.quality));
     return Bytes(encoded.begin(), encoded.end());
 }
 

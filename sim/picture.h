@@ -8,7 +8,7 @@ namespace qzr::sim {
 
 // What a picture is made of: the codes of the request and the camera's running
 // number, which the picture shows so that two pictures always differ.
-struct PictureSpec {
+struct PictureParams {
     std::uint8_t resolution = 5;
     std::uint8_t quality = 1;  // 0 best .. 12 worst; higher codes count as 12
     bool test = false;         // the request carried quality + 100
@@ -23,6 +23,6 @@ int JpegQuality(std::uint8_t qualityCode);
 // label "WxH Q<code> #<number>" (and "TEST" for test pictures) in the middle,
 // encoded as JPEG. Kept plain so that 4000 x 3000 at the best quality stays
 // well below a megabyte.
-Bytes MakeTestPicture(const PictureSpec& spec);
+Bytes MakeTestPicture(const PictureParams& params);
 
 }  // namespace qzr::sim
