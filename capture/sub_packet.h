@@ -25,8 +25,13 @@ public:
     void RequestPicture();
     // Button "Set sub-packet size and Snapshot": enters at the packet-size step.
     void OnSetPacketSize();
-    // The watchdog resent the last request: its reply starts afresh.
-    void OnResend() { m_nChunkFill = 0; }
+    // The watchdog resent the last request: its reply starts afresh, in the
+    // packet buffer and in the reassembly of short replies alike.
+    void OnResend()
+    {
+        m_nChunkFill = 0;
+        m_nReplyAsmFill = 0;
+    }
 
     // Senders; each sets the expected reply to its command byte.
     void SendSetPicture();
