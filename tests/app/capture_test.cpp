@@ -514,6 +514,15 @@ TEST(CameraText, StartMessageIsLoggedOnlyWithSaveLogging)
     }
 }
 
+// Twenty reads of three bytes: the twentieth would make 60 and empties the
+// gathered bytes instead; a read with the trigger then starts afresh.
+std::vector<Bytes> ShortReadsThenTrigger()
+{
+    std::vector<Bytes> reads(20, Bytes{0x00, 0x00, 0x00});
+    reads.push_back({0xAA, 0x01, 0x05, 0x06, 0x00, 0x00, 0x00, 0x00});
+    return reads;
+}
+
 TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
 {
     const struct {
@@ -525,6 +534,7 @@ TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
         {"trigger too near the end until more bytes come",
          {{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}, {0x01, 0x05, 0x06}, {0x10, 0x11, 0x12}}, 2},
         {"one byte a read", {{0x01}, {0x05}, {0x06}, {0x00}, {0x00}, {0x00}, {0x00}, {0x00}}, 7},
+        {"short reads reaching 60 bytes start over", ShortReadsThenTrigger(), 20},
     };
     for (const auto& c : cases) {
         Rig rig;
