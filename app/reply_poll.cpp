@@ -217,9 +217,11 @@ void CCameraTestDlg::DetectTrigger(std::span<const std::uint8_t> chunk)
 
 void CCameraTestDlg::ShowCameraText(std::span<const std::uint8_t> chunk)
 {
-    const std::string text = qzr::GbkToUtf8(qzr::FormatCameraText(chunk));
-    if (text.find("senser ok") != std::string::npos)
+    // The start-up message is looked for before the separators go in, which
+    // would otherwise cut a short "senser ok" line apart.
+    if (qzr::CameraTextLine(chunk).find("senser ok") != std::string::npos)
         AppendLog("启动成功\r\n");
+    const std::string text = qzr::GbkToUtf8(qzr::FormatCameraText(chunk));
     if (++m_nTextLines > 25) {
         m_nTextLines = 0;
         m_strCameraText.clear();

@@ -4,13 +4,19 @@
 
 namespace qzr {
 
-std::string FormatCameraText(std::span<const std::uint8_t> chunk)
+std::string CameraTextLine(std::span<const std::uint8_t> chunk)
 {
     if (chunk.empty())
         return {};
     std::string text(reinterpret_cast<const char*>(chunk.data()), chunk.size() - 1);
     text += "\r\n";
     text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+std::string FormatCameraText(std::span<const std::uint8_t> chunk)
+{
+    std::string text = CameraTextLine(chunk);
     const std::size_t d = text.size();
     if (d > 8) {
         text.insert(d - 8, 1, ',');

@@ -13,6 +13,9 @@ namespace qzr {
 // a line feed read "12,345,678". Bytes stay in the camera's code page.
 std::string FormatCameraText(std::span<const std::uint8_t> chunk);
 
+// The same line before the separators go in.
+std::string CameraTextLine(std::span<const std::uint8_t> chunk);
+
 // The idle camera's request for a test shot: the bytes 01 05 06 starting at
 // one of the positions 0 .. size - 6 of the gathered short chunks.
 bool ContainsTestShotTrigger(std::span<const std::uint8_t> gathered);
