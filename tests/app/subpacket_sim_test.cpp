@@ -122,5 +122,18 @@ TEST_F(SubPacketOverSimulator, WatchdogRecoversADroppedPacket)
     EXPECT_EQ(console.backend.Pictures().back().size, (ui::Size{1280, 960}));
 }
 
+TEST_F(SubPacketOverSimulator, AnnouncedPictureIsRead)
+{
+    camera->AnnounceImage();
+    ASSERT_TRUE(PumpUntilShown(1));
+    // Nothing read the window's controls since "Save" was ticked, so compare
+    // the picture buffer rather than a saved file.
+    const Bytes sent = camera->LastPicture();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_TRUE(Bytes(console.dialog.m_pImage.get(), console.dialog.m_pImage.get() + sent.size()) == sent);
+    EXPECT_EQ(console.Text(IDC_LOG), "Get length=" + std::to_string(sent.size()) + "  OK   show picture");
+    EXPECT_FALSE(console.dialog.m_bResendArmed);
+}
+
 }  // namespace
 }  // namespace qzr::test

@@ -82,12 +82,16 @@ protected:
 
     // The next `n` bytes the console wrote.
     Bytes Sent(std::size_t n) { return pty.Read(n); }
-    // Bytes for the console in pieces the pseudo-terminal's input queue holds,
-    // a poll tick after each.
+    // Bytes for the console in even pieces of at most 2048 bytes, which the
+    // pseudo-terminal's input queue holds, a poll tick after each. (A piece
+    // shorter than the short-reply reassembly buffer can be held back there
+    // while a stretch is read, so none is made that short.)
     void Feed(const Bytes& bytes)
     {
-        for (std::size_t from = 0; from < bytes.size(); from += 2048)
-            console.Receive(pty, Slice(bytes, from, 2048));
+        const std::size_t pieces = (bytes.size() + 2047) / 2048;
+        const std::size_t piece = pieces ? (bytes.size() + pieces - 1) / pieces : 0;
+        for (std::size_t from = 0; from < bytes.size(); from += piece)
+            console.Receive(pty, Slice(bytes, from, piece));
     }
     // Nothing further was written.
     void ExpectQuiet(const std::string& why)
@@ -373,6 +377,10 @@ TEST_F(SubPacketWindow, SizeNotMultipleOf32IsNotSetButSimplifiedSendsIt)
     ExpectQuiet("no 0x32 for a size of 100");
     console.Click(IDC_SET_PACKET_SIZE);
     ExpectQuiet("button 1012 does not send it either");
+    console.SetText(IDC_PACKET_SIZE, "512");
+    console.Click(IDC_SET_PACKET_SIZE);
+    EXPECT_EQ(Sent(10), kSetPacketSize512) << "a multiple of 32 is sent";
+    console.SetText(IDC_PACKET_SIZE, "100");
 
     const struct {
         int test;
@@ -698,6 +706,30 @@ TEST_F(SubPacketWindow, LargestPictureFillsTheBufferExactly)
     console.Receive(pty, BuildPacketReply(1, 0, FakeJpeg(600)));
     EXPECT_EQ(Sent(10), kGetPacket[0]) << "too long: asked again";
     EXPECT_TRUE(SentinelIntact(console.dialog));
+}
+
+TEST_F(SubPacketWindow, LargestAnnouncedPictureIsReadToTheLastByte)
+{
+    // A whole buffer's worth announced by the camera and read in 8192-byte
+    // stretches; the last stretch comes with 500 bytes more than asked for
+    // (its CRC right), of which only the asked-for bytes are used.
+    const std::uint32_t length = CCameraTestDlg::kImageBufferSize;
+    const Bytes picture = FakeJpeg(length);
+    console.SetText(IDC_PACKET_SIZE, "8192");
+    console.Receive(pty, BuildImageReadyAnnouncement(1, length));
+    for (std::uint32_t offset = 0; offset < length; offset += 8192) {
+        const std::uint32_t size = std::min<std::uint32_t>(8192, length - offset);
+        const auto request = ParseReadImageRequest(Sent(14));
+        ASSERT_TRUE(request) << offset;
+        ASSERT_EQ(request->offset, offset);
+        ASSERT_EQ(request->length, size);
+        Bytes data = Slice(picture, offset, size);
+        if (offset + size == length)
+            data.resize(data.size() + 500, 0xEE);
+        Feed(BuildReadImageReply(1, data));
+    }
+    EXPECT_EQ(console.Text(IDC_LOG), "Get length=1024000  OK   show picture");
+    EXPECT_TRUE(Shown(length) == picture);
 }
 
 TEST_F(SubPacketWindow, InconsistentPacketCountOrSizeIsRefused)
