@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "protocol/subpacket.h"
@@ -76,8 +77,9 @@ protected:
         console.Connect(pty.SlavePath());
         ASSERT_TRUE(console.dialog.m_port.IsOpen());
         console.Check(IDC_SUB_PACKET, 1);
-        console.dialog.m_port.SetWriteTrace(
-            [this](std::span<const std::uint8_t> bytes) { writes.push_back({console.backend.NowMs(), Bytes(bytes.begin(), bytes.end())}); });
+        console.dialog.m_port.SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
+            writes.push_back({console.backend.NowMs(), Bytes(bytes.begin(), bytes.end())});
+        });
     }
 
     // The next `n` bytes the console wrote.
@@ -202,7 +204,8 @@ TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
         console.Receive(pty, reply);
         if (n < 3) {
             // The request for the next packet joins the text after it was shown.
-            const std::string shown = "Get Sub-packet data No. " + std::to_string(n + 1) + " packet/4  length = 523 ----CRC OK\r\n";
+            const std::string shown =
+                "Get Sub-packet data No. " + std::to_string(n + 1) + " packet/4  length = 523 ----CRC OK\r\n";
             EXPECT_EQ(console.Text(IDC_LOG), shown);
             EXPECT_EQ(console.dialog.m_strLog, shown + "请求第 " + std::to_string(n + 2) + " 包图像数据\r\n");
         }
@@ -772,6 +775,63 @@ TEST_F(SubPacketWindow, LargestPacketThatFitsIsAccepted)
     Feed(BuildPacketReply(1, 0, Slice(picture, 0, 10228)));
     ServePackets(picture, 10228, 1);
     EXPECT_EQ(Shown(15000), picture);
+}
+
+// A camera that answers each request with a damaged reply now and then:
+// packet numbers out of turn, packets and stretches too long or too short
+// (their CRC right or wrong), stray bytes; announcements whose packet count
+// may not add up. Nothing lands after the announced picture, and nothing
+// outside the buffer (the sanitizer builds check that part).
+TEST_F(SubPacketWindow, HostileRepliesStayInsideThePicture)
+{
+    std::mt19937 random(20240131);
+    auto pick = [&](std::uint32_t low, std::uint32_t high) {
+        return std::uniform_int_distribution<std::uint32_t>(low, high)(random);
+    };
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE(round);
+        const bool simplified = round % 2 == 1;
+        const std::uint16_t packetSize = std::array<std::uint16_t, 5>{32, 512, 1000, 4096, 10228}[pick(0, 4)];
+        const std::uint32_t length = pick(0, 3) == 0 ? CCameraTestDlg::kImageBufferSize - pick(0, 2000) : pick(1, 60000);
+        const Bytes picture = FakeJpeg(length);
+        FillSentinel(console.dialog);
+        if (simplified) {
+            console.SetText(IDC_PACKET_SIZE, std::to_string(packetSize));
+            console.Receive(pty, BuildImageReadyAnnouncement(1, length));
+        } else {
+            console.SetText(IDC_PACKET_SIZE, "512");
+            const std::uint32_t count = PacketCount(length, packetSize) + (pick(0, 3) == 0 ? pick(0, 2) - 1 : 0);
+            StartNumbered({length, static_cast<std::uint16_t>(count)}, packetSize);
+        }
+        for (int reply = 0; reply < 60; ++reply) {
+            // The console's latest request, if any.
+            const Bytes sent = pty.ReadAvailable(1);
+            const auto packet = sent.size() >= 10 ? ParseGetPacketRequest(Slice(sent, sent.size() - 10, 10)) : std::nullopt;
+            const auto stretch = sent.size() >= 14 ? ParseReadImageRequest(Slice(sent, sent.size() - 14, 14)) : std::nullopt;
+            Bytes data = packet ? Slice(picture, std::size_t{*packet} * packetSize, packetSize)
+                                : stretch ? Slice(picture, stretch->offset, stretch->length) : FakeJpeg(pick(0, 3000));
+            std::uint16_t number = packet ? *packet : static_cast<std::uint16_t>(pick(0, 3));
+            const std::uint32_t damage = pick(0, 9);
+            if (damage == 0)
+                data.resize(data.size() + pick(1, 40), 0xEE);
+            else if (damage == 1)
+                data.resize(data.size() - std::min<std::size_t>(data.size(), pick(1, 40)));
+            else if (damage == 2)
+                number = static_cast<std::uint16_t>(pick(0, 0xFFFF));
+            Bytes bytes = (packet || (!stretch && pick(0, 1))) ? BuildPacketReply(1, number, data) : BuildReadImageReply(1, data);
+            if (damage == 3)
+                bytes.back() ^= 0x5A;
+            if (damage == 4)
+                bytes = FakeJpeg(pick(1, 40));
+            Feed(bytes);
+        }
+        EXPECT_TRUE(SentinelIntact(console.dialog, length)) << "written after the announced picture";
+        // A fresh exchange for the next round.
+        console.Check(IDC_SIMPLIFIED, 1);
+        console.Click(IDC_SNAPSHOT);
+        console.Tick();
+        pty.ReadAvailable(10);
+    }
 }
 
 }  // namespace
