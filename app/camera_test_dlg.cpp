@@ -166,6 +166,14 @@ void CCameraTestDlg::OnCloseComms()
     UpdateData(false);
 }
 
+void CCameraTestDlg::ShowTexts()
+{
+    SetDlgItemText(IDC_STATUS, m_strStatus);
+    SetDlgItemText(IDC_LOG, m_strLog);
+    SetDlgItemText(IDC_INFO, m_strInfo);
+    SetDlgItemText(IDC_CAMERA_TEXT, m_strCameraText);
+}
+
 void CCameraTestDlg::OnResolutionEdited() { MessageBox("改变"); }
 
 void CCameraTestDlg::ResendLastFrame()

@@ -76,6 +76,12 @@ public:
     std::uint8_t m_bAutoFocus = 0;
     std::uint8_t m_bAlarm = 0;
 
+    // Shows the four text boxes (status, log, info, camera text). Replies that
+    // arrive on the timer refresh only these, not every control: a box the
+    // operator has just ticked or a field being typed into is not reset
+    // before a handler reads it.
+    void ShowTexts();
+
     // --- frame transmission and the log file ---
     // Stamps the CRC, remembers the frame for resending and writes it.
     bool SendFrame(std::uint8_t* frame, std::uint32_t length) { return m_sender.SendFrame(frame, length); }

@@ -99,7 +99,7 @@ void CCameraTestDlg::Watchdog()
     ++m_sender.m_nResendCount;
     m_sender.m_nIdleTicks = 0;
     m_strStatus = "重发";
-    UpdateData(false);
+    ShowTexts();
     // The resent request's reply starts afresh, not behind a torn one.
     m_capture.SubPacket().OnResend();
     ResendLastFrame();
@@ -202,7 +202,7 @@ void CCameraTestDlg::DetectTrigger(std::span<const std::uint8_t> chunk)
     } else {
         g_nTriggerCount = 0;
         m_strInfo.clear();
-        UpdateData(false);
+        ShowTexts();
         return;
     }
     if (!qzr::ContainsTestShotTrigger({g_triggerBytes, g_nTriggerCount}))
@@ -212,7 +212,7 @@ void CCameraTestDlg::DetectTrigger(std::span<const std::uint8_t> chunk)
     m_capture.OnSnapshot();
     m_strInfo = "收到启动，测试";
     m_strStatus = "测试拍照";
-    UpdateData(false);
+    ShowTexts();
 }
 
 void CCameraTestDlg::ShowCameraText(std::span<const std::uint8_t> chunk)
@@ -227,5 +227,5 @@ void CCameraTestDlg::ShowCameraText(std::span<const std::uint8_t> chunk)
         m_strCameraText.clear();
     }
     m_strCameraText += text;
-    UpdateData(false);
+    ShowTexts();
 }

@@ -50,7 +50,7 @@ void CCapture::RequestSnapshot()
     if (dlg.m_bSubPacketMode) {
         dlg.UpdateData(true);
         m_sub.RequestPicture();
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return;
     }
     m_nShownTicks = 0;
@@ -64,7 +64,7 @@ void CCapture::RequestSnapshot()
     m_whole.Begin();
     dlg.m_nImageReceived = 0;
     dlg.m_strStatus = "begin";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
 }
 
 void CCapture::OnWholePackage()
@@ -130,7 +130,7 @@ bool CCapture::PaceContinuousCapture()
         return true;
     ++m_nShotCount;
     m_dialog.m_strInfo = std::to_string(m_nShotCount);
-    m_dialog.UpdateData(false);
+    m_dialog.ShowTexts();
     m_dialog.Sleep(100);
     RequestSnapshot();
     return true;

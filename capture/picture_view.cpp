@@ -67,11 +67,11 @@ int CPictureView::DrawJpeg(const std::uint8_t* data, std::uint32_t length, const
         return 0;
     if (length < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) {
         m_dialog.m_strStatus = "JPG格式不对";
-        m_dialog.UpdateData(false);
+        m_dialog.ShowTexts();
         return 0;
     }
     m_dialog.m_strStatus = "show JPG";
-    m_dialog.UpdateData(false);
+    m_dialog.ShowTexts();
     // Bytes the decoder rejects draw nothing and raise no message.
     if (auto dc = m_dialog.GetDC())
         dc->DrawJpeg({data, length}, target);

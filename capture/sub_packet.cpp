@@ -19,6 +19,9 @@ int CSubPacketTransfer::ComboPacketSize() { return std::atoi(m_dialog.Combo(IDC_
 
 void CSubPacketTransfer::RequestPicture()
 {
+    // A new picture ends whatever transfer came before; only the numbered
+    // protocol arms the watchdog again, when it starts.
+    m_dialog.m_bResendArmed = false;
     if (m_dialog.m_bSimplified)
         SendSimpleSubPacket();
     else
@@ -40,7 +43,7 @@ void CSubPacketTransfer::SendSetPicture()
     dlg.SendFrame(frame);
     dlg.m_nExpectedReply = qzr::CMD_SET_PICTURE;
     dlg.m_strStatus = Format("Setting Pic size：%d  quality:%d", resolution, quality);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     m_nReplyAsmFill = 0;
     dlg.AppendLog("设分辩率\r\n");
 }
@@ -56,7 +59,7 @@ void CSubPacketTransfer::SendSetPacketSize()
     dlg.SendFrame(frame);
     dlg.m_nExpectedReply = qzr::CMD_SET_PACKET_SIZE;
     dlg.m_strStatus = Format("分包大小：%d", size);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.AppendLog("设置分包大小\r\n");
     m_nReplyAsmFill = 0;
 }
@@ -69,7 +72,7 @@ void CSubPacketTransfer::SendSubPacketStart()
     dlg.m_nExpectedReply = qzr::CMD_SUBPACKET_START;
     dlg.m_bResendArmed = true;
     dlg.m_strStatus = "Sub-packet start";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     m_nReplyAsmFill = 0;
     dlg.AppendLog("发送分包拍照:  0x30命令\r\n");
 }
@@ -99,7 +102,7 @@ void CSubPacketTransfer::SendSimpleSubPacket()
     dlg.SendFrame(frame);
     dlg.m_nExpectedReply = qzr::CMD_SIMPLE_SUBPACKET;
     dlg.m_strStatus = "Sub-packet";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     m_nReplyAsmFill = 0;
 }
 
@@ -114,7 +117,23 @@ void CSubPacketTransfer::ReadImageStretch()
     dlg.m_nExpectedReply = qzr::CMD_READ_IMAGE;
     m_nChunkFill = 0;
     dlg.m_strLog = Format("Getting package=%u", m_nReadChunkSize ? m_nReadOffset / m_nReadChunkSize : 0);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
+}
+
+bool CSubPacketTransfer::SetStretchSize()
+{
+    const int size = ComboPacketSize();
+    m_nReadChunkSize = size > 0 ? static_cast<std::uint32_t>(size) : 1024;
+    // A stretch and its 8 framing bytes must fit the chunk buffer, and its
+    // length the request's 16-bit field; a larger size would stall the reads.
+    if (m_nReadChunkSize + qzr::subpacket::kStretchOverhead < kChunkSize)
+        return true;
+    CCameraTestDlg& dlg = m_dialog;
+    dlg.m_strLog = Format("Sub-packet size %u refused: stretches of at most %u bytes can be read\r\n", m_nReadChunkSize,
+                          static_cast<unsigned>(kChunkSize - qzr::subpacket::kStretchOverhead - 1));
+    dlg.m_nExpectedReply = 0;
+    dlg.ShowTexts();
+    return false;
 }
 
 bool CSubPacketTransfer::RefuseOversizedPicture(std::uint32_t pictureLength)
@@ -126,7 +145,7 @@ bool CSubPacketTransfer::RefuseOversizedPicture(std::uint32_t pictureLength)
                           CCameraTestDlg::kImageBufferSize);
     dlg.m_nExpectedReply = 0;
     dlg.m_bResendArmed = false;
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.AppendLog(dlg.m_strLog);
     return true;
 }
@@ -147,8 +166,10 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnChunk(std::span<const std::uin
     CCameraTestDlg& dlg = m_dialog;
     const std::size_t n = chunk.size();
 
-    // Short replies may come in pieces: gather them, except while packets come.
-    if (dlg.m_nExpectedReply != qzr::CMD_GET_PACKET && m_nReplyAsmFill + n < kReplyAsmSize) {
+    // Short replies may come in pieces: gather them, except while packets or
+    // stretches come (the last piece of one would be held back for good).
+    const bool dataExpected = dlg.m_nExpectedReply == qzr::CMD_GET_PACKET || dlg.m_nExpectedReply == qzr::CMD_READ_IMAGE;
+    if (!dataExpected && m_nReplyAsmFill + n < kReplyAsmSize) {
         std::memcpy(m_replyAsm + m_nReplyAsmFill, chunk.data(), n);
         m_nReplyAsmFill = static_cast<std::uint8_t>(m_nReplyAsmFill + n);
         if (m_nReplyAsmFill <= 6 || m_nReplyAsmFill < qzr::ReadLe16(m_replyAsm + 4))
@@ -189,13 +210,14 @@ bool CSubPacketTransfer::OnImageReady(std::span<const std::uint8_t> chunk)
     m_nReadTotal = m_nImageLen = ready->pictureSize;
     m_nPacketIndex = 0;
     dlg.Sender().m_nIdleTicks = 0;
-    const int size = ComboPacketSize();
-    m_nReadChunkSize = size > 0 ? static_cast<std::uint32_t>(size) : 1024;
+    dlg.m_bResendArmed = false;
     m_nReplyAsmFill = 0;
     m_nReadOffset = 0;
     m_nChunkFill = 0;
+    if (!SetStretchSize())
+        return true;
     ReadImageStretch();
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.Sleep(50);
     return true;
 }
@@ -206,7 +228,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnSetPictureReply(std::span<cons
         return Outcome::Wait;
     CCameraTestDlg& dlg = m_dialog;
     dlg.m_strInfo = "Get pic size";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.AppendLog("收到分辨率\r\n");
     dlg.Sleep(100);
     SendSetPacketSize();
@@ -223,7 +245,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacketSizeReply(std::span<cons
     m_nPacketFrameLen = size + static_cast<int>(qzr::subpacket::kPacketOverhead);
     dlg.m_strStatus = Format("Get Sub-packet size:%d", size);
     dlg.m_strInfo = "Get Sub-packet size";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.Sleep(100);
     dlg.AppendLog("收到分包大小\r\n");
     SendSubPacketStart();
@@ -237,7 +259,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStartReply(std::span<const std
     const auto reply = ControlReply(chunk, qzr::subpacket::kStartReplyLength);
     if (reply.empty()) {
         dlg.m_strLog = Format("分包返回指令字节数不对 %zu", chunk.size());
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return Outcome::Wait;
     }
     const auto start = qzr::ParseSubPacketStartReply(reply);
@@ -257,7 +279,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStartReply(std::span<const std
                               start->pictureLength, count, packetSize);
         dlg.m_nExpectedReply = 0;
         dlg.m_bResendArmed = false;
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         dlg.AppendLog(dlg.m_strLog);
         return Outcome::Taken;
     }
@@ -267,7 +289,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStartReply(std::span<const std
     m_nLastPacketLen = static_cast<int>(lastLength);
     dlg.m_strLog = Format("Data Length=%u package=%d Last package Len=%d \r\n", m_nImageLen, m_nPacketCount, m_nLastPacketLen);
     dlg.m_strInfo = Format("Data Length=%u package=%d ", m_nImageLen, m_nPacketCount);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     dlg.AppendLog(dlg.m_strLog);
     dlg.Sleep(100);
 
@@ -310,7 +332,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
         const int number = qzr::ReadLe16(m_chunk + 7);
         dlg.m_strLog = Format("Get last packet  No. %d packet  length = %u \r\n", number + 1, m_nChunkFill);
         dlg.m_strStatus = "Sub-packet finish";
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         if (!headOk) {
             dlg.AppendLog("最后一包，帧头错误  0x31\r\n");
             return Outcome::Wait;
@@ -337,7 +359,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
     }
     if (!headOk) {
         dlg.m_strLog += "Err--不是包头数据  ";
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return Outcome::Wait;
     }
     const int number = qzr::ReadLe16(m_chunk + 7);
@@ -351,7 +373,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
         dlg.m_strLog += "----CRC OK\r\n";
     else
         dlg.m_strLog += Format("%x %x  %x", low, high, computed) + "----CRC  error\r\n";
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     // A packet with a bad CRC is reported and used all the same.
     std::memcpy(dlg.m_pImage.get() + static_cast<std::size_t>(number) * packetSize, gathered.data() + qzr::subpacket::kPacketDataOffset,
                 static_cast<std::size_t>(packetSize));
@@ -370,7 +392,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnSimpleReply(std::span<const st
     const auto reply = qzr::ParseSimpleSubPacketReply(ControlReply(chunk, qzr::subpacket::kSimpleReplyLength));
     if (!reply) {
         dlg.m_strLog = "分包（精简）返回指令字节数不对";
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return Outcome::Wait;
     }
     m_nPacketFrameLen = reply->packetSize + static_cast<int>(qzr::subpacket::kPacketOverhead);
@@ -386,14 +408,13 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnSimpleReply(std::span<const st
                                         (static_cast<long long>(m_nPacketCount) - 1) * reply->packetSize);
     dlg.m_strInfo = Format("Data Length=%u package=%d ", m_nImageLen, m_nPacketCount);
     dlg.m_strStatus = Format("Last package%d \r\n", m_nLastPacketLen);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
 
     m_nPacketIndex = 0;
     dlg.Sender().m_nIdleTicks = 0;
     m_nReadOffset = 0;
-    const int size = ComboPacketSize();
-    m_nReadChunkSize = size > 0 ? static_cast<std::uint32_t>(size) : 1024;
-    ReadImageStretch();
+    if (SetStretchSize())
+        ReadImageStretch();
     return Outcome::Taken;
 }
 
@@ -406,7 +427,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStretch(std::span<const std::u
         m_nChunkFill += static_cast<std::uint32_t>(n);
     } else {
         dlg.m_strStatus = Format("收到文件长度=%zu", n);
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return Outcome::Wait;
     }
     if (m_nChunkFill < m_nReadLen + qzr::subpacket::kStretchOverhead)
@@ -423,11 +444,11 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStretch(std::span<const std::u
         dlg.m_nExpectedReply = 0;
         if (dlg.m_bContinuous)
             dlg.Capture().OnSnapshot();
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
         return Outcome::Taken;
     }
     ReadImageStretch();
     dlg.m_strLog = Format("%s  Get length=%u", dlg.m_strLog.c_str(), m_nReadOffset);
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
     return Outcome::Taken;
 }

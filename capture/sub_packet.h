@@ -68,6 +68,9 @@ private:
     Outcome OnPacket(std::span<const std::uint8_t> chunk);
     Outcome OnSimpleReply(std::span<const std::uint8_t> chunk);
     Outcome OnStretch(std::span<const std::uint8_t> chunk);
+    // The stretch size from the combo (1024 when it reads 0); false, with the
+    // transfer stopped and the operator told, when no stretch that long fits.
+    bool SetStretchSize();
     // Stops a transfer whose announced picture does not fit the buffer.
     bool RefuseOversizedPicture(std::uint32_t pictureLength);
     // The sizes typed into the Sub-packet Size combo.

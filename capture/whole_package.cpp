@@ -52,13 +52,13 @@ void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
     char text[128];
     std::snprintf(text, sizeof text, "Image data length:%u--received length：%u", length, dlg.m_nImageReceived);
     dlg.m_strLog = text;
-    dlg.UpdateData(false);
+    dlg.ShowTexts();
 
     if (dlg.m_nImageReceived >= qzr::SnapshotReplyLength(length)) {
         dlg.Capture().m_bSnapshotPending = false;
         // Exactly the picture: the check field that follows it is not JPEG data.
         dlg.Capture().View().ShowPicture(image + qzr::snapshot::kDataOffset, length);
         dlg.m_strLog += "---OK";
-        dlg.UpdateData(false);
+        dlg.ShowTexts();
     }
 }

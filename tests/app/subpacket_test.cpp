@@ -453,6 +453,65 @@ TEST_F(SubPacketWindow, StretchWithBadCrcStopsTheReads)
     EXPECT_EQ(console.dialog.m_nExpectedReply, 0x48);
 }
 
+TEST_F(SubPacketWindow, StretchEndingInAShortPieceCompletes)
+{
+    // At 115200 a stretch often arrives as a long read and a short tail; the
+    // tail is data, not the start of a control reply to hold back.
+    console.SetText(IDC_PACKET_SIZE, "1024");
+    console.Click(IDC_SNAPSHOT);
+    Sent(12);
+    const Bytes picture = FakeJpeg(1024);
+    console.Receive(pty, BuildSimpleSubPacketReply(1, {1024, 1, 1024}));
+    ASSERT_EQ(Sent(14), kRead0x1024);
+    const Bytes stretch = BuildReadImageReply(1, picture);
+    console.Receive(pty, Slice(stretch, 0, 1010));
+    console.Receive(pty, Slice(stretch, 1010, stretch.size() - 1010));
+    EXPECT_EQ(console.Text(IDC_LOG), "Get length=1024  OK   show picture");
+    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+}
+
+TEST_F(SubPacketWindow, StretchSizeTheBufferCannotTakeIsRefused)
+{
+    console.SetText(IDC_PACKET_SIZE, "20000");
+    console.Click(IDC_SNAPSHOT);
+    Sent(12);
+    console.Receive(pty, BuildSimpleSubPacketReply(1, {50000, 3, 20000}));
+    ExpectQuiet("no stretch is asked for");
+    EXPECT_NE(console.Text(IDC_LOG).find("refused"), std::string::npos);
+    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+}
+
+TEST_F(SubPacketWindow, SimplifiedSnapshotDisarmsAnAbandonedNumberedTransfer)
+{
+    StartNumbered({2000, 4});
+    ASSERT_EQ(Sent(10), kGetPacket[0]);
+    ASSERT_TRUE(console.dialog.m_bResendArmed);
+    // The operator gives up and takes a picture the simplified way.
+    console.Check(IDC_SIMPLIFIED, 1);
+    console.SetText(IDC_PACKET_SIZE, "1024");
+    console.Click(IDC_SNAPSHOT);
+    ASSERT_EQ(Sent(12), kSimple1024);
+    EXPECT_FALSE(console.dialog.m_bResendArmed);
+    console.Tick(700);
+    ExpectQuiet("the simplified protocol is not resent");
+}
+
+TEST_F(SubPacketWindow, TimerRefreshKeepsWhatTheOperatorJustTicked)
+{
+    // A reply arriving on the timer refreshes the text boxes only: "Save",
+    // ticked while the transfer runs, is still ticked when the picture is saved.
+    console.SetText(IDC_PACKET_SIZE, "1024");
+    console.Click(IDC_SNAPSHOT);
+    Sent(12);
+    const Bytes picture = FakeJpeg(1024);
+    console.Check(IDC_SAVE_IMAGE, 1);
+    console.Receive(pty, BuildSimpleSubPacketReply(1, {1024, 1, 1024}));
+    EXPECT_EQ(console.Text(IDC_SAVE_IMAGE), "1");
+    ASSERT_EQ(Sent(14), kRead0x1024);
+    console.Receive(pty, BuildReadImageReply(1, picture));
+    EXPECT_EQ(console.Text(IDC_SAVE_IMAGE), "1");
+}
+
 TEST(SubPacketAnnouncement, StartsReadsOnlyInSubPacketMode)
 {
     for (bool subPacket : {true, false}) {
