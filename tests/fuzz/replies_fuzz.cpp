@@ -1,0 +1,57 @@
+// libFuzzer entry point: the camera's replies, through every decoder the
+// console reads them with. A decoder that hands back bytes outside its input
+// stops the run.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "protocol/camera_id.h"
+#include "protocol/frame.h"
+#include "protocol/snapshot.h"
+#include "protocol/subpacket.h"
+
+namespace {
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+bool Within(std::span<const std::uint8_t> part, std::span<const std::uint8_t> whole)
+{
+    return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace qzr;
+    const std::span<const std::uint8_t> bytes(data, size);
+
+    ParseFrameHeader(bytes);
+    HasValidCrc(bytes);
+    IsSnapshotReplyHead(bytes);
+    if (const auto header = ParseSnapshotHeader(bytes)) {
+        if (const auto picture = SnapshotPicture(bytes))
+            Require(picture->size() == header->pictureLength && Within(*picture, bytes));
+    }
+    IsSetPictureReply(bytes);
+    ParseSetPacketSizeReply(bytes);
+    ParseSubPacketStartReply(bytes);
+    if (const auto packet = ParsePacketReply(bytes))
+        Require(packet->data.size() + subpacket::kPacketOverhead == size && Within(packet->data, bytes));
+    ParseSimpleSubPacketReply(bytes);
+    // The stretch length the console asked for: from the input's first bytes.
+    const std::size_t asked = size >= 2 ? ReadLe16(data) : size;
+    for (std::size_t length : {asked, size - std::min<std::size_t>(size, subpacket::kStretchOverhead), SIZE_MAX - 1}) {
+        if (const auto stretch = ParseReadImageReply(bytes, length))
+            Require(stretch->data.size() == length && Within(stretch->data, bytes));
+    }
+    ParseImageReadyAnnouncement(bytes);
+    if (const auto id = ParseQueryIdReply(bytes))
+        Require(*id == data[frame::kIdOffset]);
+    return 0;
+}
