@@ -41,6 +41,9 @@ struct StateCase {
     std::uint32_t seed;
 };
 
+// Test names in CTest read as the state, not as bytes.
+void PrintTo(const StateCase& c, std::ostream* out) { *out << c.name; }
+
 int QueuedAt(int fd)
 {
     int queued = 0;
