@@ -174,6 +174,22 @@ void CCameraTestDlg::ShowTexts()
     SetDlgItemText(IDC_CAMERA_TEXT, m_strCameraText);
 }
 
+void CCameraTestDlg::AppendToLog(std::string_view text)
+{
+    m_strLog += text;
+    if (m_strLog.size() <= kMaxLogText)
+        return;
+    // Cut at a line start (or at least at a character start) within the last part.
+    std::size_t cut = m_strLog.size() - kMaxLogText;
+    const std::size_t lineStart = m_strLog.find('\n', cut);
+    if (lineStart != std::string::npos && lineStart + 1 < m_strLog.size())
+        cut = lineStart + 1;
+    else
+        while (cut < m_strLog.size() && (static_cast<unsigned char>(m_strLog[cut]) & 0xC0) == 0x80)
+            ++cut;
+    m_strLog.erase(0, cut);
+}
+
 void CCameraTestDlg::OnResolutionEdited() { MessageBox("改变"); }
 
 void CCameraTestDlg::ResendLastFrame()

@@ -82,6 +82,11 @@ public:
     // before a handler reads it.
     void ShowTexts();
 
+    // Appends to the log box's text, which keeps at most its last 64 KiB: a
+    // line that repeats an error for days must not grow it without end.
+    void AppendToLog(std::string_view text);
+    static constexpr std::size_t kMaxLogText = 64 * 1024;
+
     // --- frame transmission and the log file ---
     // Stamps the CRC, remembers the frame for resending and writes it.
     bool SendFrame(std::uint8_t* frame, std::uint32_t length) { return m_sender.SendFrame(frame, length); }

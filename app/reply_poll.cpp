@@ -154,7 +154,7 @@ std::uint32_t CCameraTestDlg::ParseWholeReply()
     if (DispatchWholeReply(chunk))
         return n;
     if (n + m_nImageReceived > kImageBufferSize) {
-        m_strLog += "\r\n图像过大，缓冲区内存不足\r\n";
+        AppendToLog("\r\n图像过大，缓冲区内存不足\r\n");
         return 0;
     }
     m_sender.m_nIdleTicks = 0;
@@ -175,7 +175,7 @@ int CCameraTestDlg::ParseSubPacketReply()
     if (!m_port.IsOpen() || !m_port.Read(buffer, n) || n == 0)
         return 0;
     if (n + m_nImageReceived > kImageBufferSize) {
-        m_strLog += "\r\n图像过大，缓冲区内存不足\r\n";
+        AppendToLog("\r\n图像过大，缓冲区内存不足\r\n");
         return 0;
     }
     const std::span<const std::uint8_t> chunk(buffer, n);

@@ -20,8 +20,10 @@ int CSubPacketTransfer::ComboPacketSize() { return std::atoi(m_dialog.Combo(IDC_
 void CSubPacketTransfer::RequestPicture()
 {
     // A new picture ends whatever transfer came before; only the numbered
-    // protocol arms the watchdog again, when it starts.
+    // protocol arms the watchdog again, when it starts. The count of a
+    // whole-package picture that never completed no longer limits the reads.
     m_dialog.m_bResendArmed = false;
+    m_dialog.m_nImageReceived = 0;
     if (m_dialog.m_bSimplified)
         SendSimpleSubPacket();
     else
@@ -31,6 +33,7 @@ void CSubPacketTransfer::RequestPicture()
 void CSubPacketTransfer::OnSetPacketSize()
 {
     m_dialog.UpdateData(true);
+    m_dialog.m_nImageReceived = 0;
     SendSetPacketSize();
 }
 
@@ -85,7 +88,7 @@ void CSubPacketTransfer::RequestPacket(int number)
     dlg.m_nExpectedReply = qzr::CMD_GET_PACKET;
     m_nChunkFill = 0;
     const std::string text = Format("请求第 %d 包图像数据\r\n", number + 1);
-    dlg.m_strLog += text;
+    dlg.AppendToLog(text);
     dlg.AppendLog(text);
 }
 
@@ -211,6 +214,7 @@ bool CSubPacketTransfer::OnImageReady(std::span<const std::uint8_t> chunk)
     m_nPacketIndex = 0;
     dlg.Sender().m_nIdleTicks = 0;
     dlg.m_bResendArmed = false;
+    dlg.m_nImageReceived = 0;
     m_nReplyAsmFill = 0;
     m_nReadOffset = 0;
     m_nChunkFill = 0;
@@ -358,7 +362,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
         return Outcome::Wait;
     }
     if (!headOk) {
-        dlg.m_strLog += "Err--不是包头数据  ";
+        dlg.AppendToLog("Err--不是包头数据  ");
         dlg.ShowTexts();
         return Outcome::Wait;
     }
@@ -370,9 +374,9 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
     const std::uint8_t high = m_chunk[m_nChunkFill - 1];
     const std::uint16_t computed = qzr::crc16_ccitt(m_chunk + 2, static_cast<std::uint16_t>(m_nChunkFill - 4));
     if (computed == (low | (high << 8)))
-        dlg.m_strLog += "----CRC OK\r\n";
+        dlg.AppendToLog("----CRC OK\r\n");
     else
-        dlg.m_strLog += Format("%x %x  %x", low, high, computed) + "----CRC  error\r\n";
+        dlg.AppendToLog(Format("%x %x  %x", low, high, computed) + "----CRC  error\r\n");
     dlg.ShowTexts();
     // A packet with a bad CRC is reported and used all the same.
     std::memcpy(dlg.m_pImage.get() + static_cast<std::size_t>(number) * packetSize, gathered.data() + qzr::subpacket::kPacketDataOffset,

@@ -35,7 +35,7 @@ void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
         }
     } else {
         if (dlg.m_nImageReceived + n > CCameraTestDlg::kImageBufferSize) {
-            dlg.m_strLog += "\r\n图像过大，缓冲区内存不足\r\n";
+            dlg.AppendToLog("\r\n图像过大，缓冲区内存不足\r\n");
             return;
         }
         std::memcpy(image + dlg.m_nImageReceived, chunk.data(), n);
@@ -58,7 +58,7 @@ void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
         dlg.Capture().m_bSnapshotPending = false;
         // Exactly the picture: the check field that follows it is not JPEG data.
         dlg.Capture().View().ShowPicture(image + qzr::snapshot::kDataOffset, length);
-        dlg.m_strLog += "---OK";
+        dlg.AppendToLog("---OK");
         dlg.ShowTexts();
     }
 }

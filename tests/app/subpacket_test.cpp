@@ -512,6 +512,33 @@ TEST_F(SubPacketWindow, TimerRefreshKeepsWhatTheOperatorJustTicked)
     EXPECT_EQ(console.Text(IDC_SAVE_IMAGE), "1");
 }
 
+TEST_F(SubPacketWindow, UnfinishedWholePackagePictureDoesNotBlockTheReads)
+{
+    // What a whole-package picture that never completed left behind.
+    console.dialog.m_nImageReceived = CCameraTestDlg::kImageBufferSize - 100;
+    console.SetText(IDC_PACKET_SIZE, "4096");
+    console.Click(IDC_SNAPSHOT);
+    Sent(12);
+    const Bytes picture = FakeJpeg(4096);
+    console.Receive(pty, BuildSimpleSubPacketReply(1, {4096, 1, 4096}));
+    Sent(14);
+    Feed(BuildReadImageReply(1, picture));
+    EXPECT_EQ(console.Text(IDC_LOG), "Get length=4096  OK   show picture");
+}
+
+TEST(LogBox, KeepsItsLastPartOnly)
+{
+    Console console;
+    console.Open();
+    for (int line = 0; line < 5000; ++line)
+        console.dialog.AppendToLog("\r\n图像过大，缓冲区内存不足\r\n" + std::to_string(line));
+    const std::string& log = console.dialog.m_strLog;
+    EXPECT_LE(log.size(), CCameraTestDlg::kMaxLogText);
+    EXPECT_GT(log.size(), CCameraTestDlg::kMaxLogText / 2);
+    EXPECT_EQ(log.substr(log.size() - 4), "4999") << "the newest text stays";
+    EXPECT_TRUE(log.rfind("图", 0) == 0 || std::isdigit(static_cast<unsigned char>(log[0]))) << "cut at a line start";
+}
+
 TEST(SubPacketAnnouncement, StartsReadsOnlyInSubPacketMode)
 {
     for (bool subPacket : {true, false}) {
