@@ -15,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/camera_test_dlg.h"
-#include "headless/backend.h"
-#include "res/resource.h"
+#include "bench/real_console.h"
 #include "sim/camera.h"
 
 namespace {
@@ -32,29 +30,6 @@ double ThreadCpuSeconds()
     ::getrusage(RUSAGE_THREAD, &usage);
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
-
-// The main window on the real clock, its port open on `device` at `baud`.
-struct RealConsole {
-    RealConsole(const std::string& device, std::uint32_t baud)
-        : scope(backend)
-    {
-        dialog.SetPortSource([] { return std::vector<std::string>{}; });
-        backend.SetRecording(true);
-        backend.Open(dialog);
-        backend.SetText(dialog, IDC_COMPORT, device);
-        backend.SetText(dialog, IDC_BAUDRATE, std::to_string(baud));
-        backend.Click(dialog, IDC_OPEN_COMMS);
-    }
-    ~RealConsole()
-    {
-        backend.Close(dialog);
-        dialog.m_port.Close();
-    }
-
-    headless::HeadlessBackend backend{headless::ClockMode::Real};
-    headless::CurrentBackendScope scope;
-    CCameraTestDlg dialog;
-};
 
 void MeasureSnapshot(std::uint32_t baud, int runs)
 {
