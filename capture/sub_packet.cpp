@@ -5,7 +5,6 @@
 
 #include "app/camera_test_dlg.h"
 #include "protocol/commands.h"
-#include "protocol/crc16.h"
 #include "protocol/subpacket.h"
 #include "res/resource.h"
 #include "ui/format.h"
@@ -175,7 +174,8 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnChunk(std::span<const std::uin
     if (!dataExpected && m_nReplyAsmFill + n < kReplyAsmSize) {
         std::memcpy(m_replyAsm + m_nReplyAsmFill, chunk.data(), n);
         m_nReplyAsmFill = static_cast<std::uint8_t>(m_nReplyAsmFill + n);
-        if (m_nReplyAsmFill <= 6 || m_nReplyAsmFill < qzr::ReadLe16(m_replyAsm + 4))
+        if (m_nReplyAsmFill <= qzr::frame::kPayloadOffset ||
+            m_nReplyAsmFill < qzr::ReadLe16(m_replyAsm + qzr::frame::kLengthOffset))
             return Outcome::Wait;
     }
 
@@ -245,7 +245,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacketSizeReply(std::span<cons
     if (reply.empty())
         return Outcome::Wait;
     CCameraTestDlg& dlg = m_dialog;
-    const std::uint16_t size = qzr::ReadLe16(reply.data() + 7);
+    const std::uint16_t size = qzr::PacketSizeField(reply);
     m_nPacketFrameLen = size + static_cast<int>(qzr::subpacket::kPacketOverhead);
     dlg.m_strStatus = Format("Get Sub-packet size:%d", size);
     dlg.m_strInfo = "Get Sub-packet size";
@@ -316,8 +316,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
     m_nChunkFill += static_cast<std::uint32_t>(n);
     const int packetSize = m_nPacketFrameLen - static_cast<int>(qzr::subpacket::kPacketOverhead);
     const std::span<const std::uint8_t> gathered(m_chunk, m_nChunkFill);
-    const bool headOk = m_nChunkFill >= 4 && m_chunk[0] == 0x90 && m_chunk[1] == 0xEB && m_chunk[2] == CameraId() &&
-                        m_chunk[3] == qzr::CMD_GET_PACKET;
+    const bool headOk = qzr::IsPacketReplyHead(gathered, CameraId());
 
     if (m_nPacketIndex == m_nPacketCount - 1) {
         const std::uint32_t expected = static_cast<std::uint32_t>(m_nLastPacketLen) + qzr::subpacket::kPacketOverhead;
@@ -333,7 +332,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
             return Outcome::Wait;
         }
         dlg.AppendLog("最后一包长度正确:  0x31\r\n");
-        const int number = qzr::ReadLe16(m_chunk + 7);
+        const int number = qzr::PacketNumberField(gathered);
         dlg.m_strLog = Format("Get last packet  No. %d packet  length = %u \r\n", number + 1, m_nChunkFill);
         dlg.m_strStatus = "Sub-packet finish";
         dlg.ShowTexts();
@@ -366,14 +365,14 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnPacket(std::span<const std::ui
         dlg.ShowTexts();
         return Outcome::Wait;
     }
-    const int number = qzr::ReadLe16(m_chunk + 7);
+    const int number = qzr::PacketNumberField(gathered);
     dlg.m_strLog = Format("Get Sub-packet data No. %d packet/%d  length = %u ", number + 1, m_nPacketCount, m_nChunkFill);
     if (number != m_nPacketIndex)
         return Outcome::Wait;
-    const std::uint8_t low = m_chunk[m_nChunkFill - 2];
-    const std::uint8_t high = m_chunk[m_nChunkFill - 1];
-    const std::uint16_t computed = qzr::crc16_ccitt(m_chunk + 2, static_cast<std::uint16_t>(m_nChunkFill - 4));
-    if (computed == (low | (high << 8)))
+    const std::uint8_t low = gathered[gathered.size() - 2];
+    const std::uint8_t high = gathered[gathered.size() - 1];
+    const std::uint16_t computed = qzr::FrameCrc(gathered.data(), gathered.size());
+    if (qzr::HasValidCrc(gathered))
         dlg.AppendToLog("----CRC OK\r\n");
     else
         dlg.AppendToLog(Format("%x %x  %x", low, high, computed) + "----CRC  error\r\n");
@@ -437,8 +436,7 @@ CSubPacketTransfer::Outcome CSubPacketTransfer::OnStretch(std::span<const std::u
     if (m_nChunkFill < m_nReadLen + qzr::subpacket::kStretchOverhead)
         return Outcome::Wait;
     dlg.m_strStatus = Format("Get package=%u", m_nChunkFill);
-    const std::uint16_t computed = qzr::crc16_ccitt(m_chunk + 2, static_cast<std::uint16_t>(m_nChunkFill - 4));
-    if (computed != (m_chunk[m_nChunkFill - 2] | (m_chunk[m_nChunkFill - 1] << 8)))
+    if (!qzr::HasValidCrc({m_chunk, m_nChunkFill}))
         return Outcome::Wait;  // not used, not asked for again
     std::memcpy(dlg.m_pImage.get() + m_nReadOffset, m_chunk + qzr::subpacket::kStretchDataOffset, m_nReadLen);
     m_nReadOffset += m_nReadLen;

@@ -42,7 +42,9 @@ void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
         dlg.m_nImageReceived += n;
         ++m_nChunkCount;
         // The JPEG start where the length should be: the camera left it out.
-        if (m_nChunkCount == 1 && dlg.m_nImageReceived >= 7 && image[4] == 0xFF && image[5] == 0xD8 && image[6] == 0xFF)
+        const std::uint8_t* length = image + qzr::snapshot::kLengthOffset;
+        if (m_nChunkCount == 1 && dlg.m_nImageReceived >= qzr::snapshot::kDataOffset && length[0] == 0xFF &&
+            length[1] == 0xD8 && length[2] == 0xFF)
             dlg.m_strStatus = "长度数据丢失";
     }
 

@@ -112,7 +112,7 @@ std::optional<std::uint16_t> ParseSetPacketSizeReply(std::span<const std::uint8_
 {
     if (!IsReplyOf(reply, CMD_SET_PACKET_SIZE, subpacket::kControlReplyLength))
         return std::nullopt;
-    return ReadLe16(reply.data() + 7);
+    return PacketSizeField(reply);
 }
 
 // --- 0x30 ---
@@ -172,9 +172,19 @@ std::optional<PacketReply> ParsePacketReply(std::span<const std::uint8_t> reply)
     if (reply.size() < subpacket::kPacketOverhead || !HasFrameHead(reply) ||
         reply[frame::kCommandOffset] != CMD_GET_PACKET)
         return std::nullopt;
-    return PacketReply{reply[frame::kIdOffset], ReadLe16(reply.data() + 7),
+    return PacketReply{reply[frame::kIdOffset], PacketNumberField(reply),
                        reply.subspan(subpacket::kPacketDataOffset, reply.size() - subpacket::kPacketOverhead),
                        HasValidCrc(reply)};
+}
+
+std::uint16_t PacketSizeField(std::span<const std::uint8_t> reply) { return ReadLe16(reply.data() + 7); }
+
+std::uint16_t PacketNumberField(std::span<const std::uint8_t> reply) { return ReadLe16(reply.data() + 7); }
+
+bool IsPacketReplyHead(std::span<const std::uint8_t> reply, std::uint8_t cameraId)
+{
+    return reply.size() > frame::kCommandOffset && HasFrameHead(reply) && reply[frame::kIdOffset] == cameraId &&
+           reply[frame::kCommandOffset] == CMD_GET_PACKET;
 }
 
 // --- 0x40 ---

@@ -75,6 +75,13 @@ struct PacketReply {
 // 11 bytes or a header that is not 90 EB .. 31.
 std::optional<PacketReply> ParsePacketReply(std::span<const std::uint8_t> reply);
 
+// Fields as the console's reader takes them from gathered reply bytes, without
+// checking anything else (the caller knows it holds at least 9 bytes).
+std::uint16_t PacketSizeField(std::span<const std::uint8_t> setPacketSizeReply);
+std::uint16_t PacketNumberField(std::span<const std::uint8_t> packetReply);
+// Bytes 0..3 are 90 EB, the camera's id and CMD_GET_PACKET.
+bool IsPacketReplyHead(std::span<const std::uint8_t> reply, std::uint8_t cameraId);
+
 // --- CMD_SIMPLE_SUBPACKET (0x40) ---
 struct SimpleSubPacketRequest {
     std::uint16_t packetSize;
