@@ -9,6 +9,7 @@
 #include "protocol/camera_text.h"
 #include "protocol/commands.h"
 #include "protocol/frame.h"
+#include "protocol/lens.h"
 #include "protocol/text_codec.h"
 #include "res/resource.h"
 
@@ -49,8 +50,7 @@ void CCameraTestDlg::OnTimer(int timerId)
         m_capture.OnSnapshot();
         break;
     case kFocusValueTimer: {
-        const std::uint8_t request[] = {0x11, 0x22, 0x33, 0x44, 0xEF};
-        qzr::Bytes frame = qzr::BuildFrame(static_cast<std::uint8_t>(m_nCameraId & 0xFF), qzr::CMD_FOCUS_VALUE_REQUEST, request);
+        qzr::Bytes frame = qzr::BuildFocusValueRequest(static_cast<std::uint8_t>(m_nCameraId & 0xFF));
         SendFrame(frame);
         break;
     }

@@ -7,6 +7,7 @@
 #include "protocol/commands.h"
 #include "protocol/crc16.h"
 #include "protocol/frame.h"
+#include "protocol/lens.h"
 
 namespace qzr {
 namespace {
@@ -48,6 +49,9 @@ TEST(CameraFrame, BuildsAndStampsQuotedFrames)
          {0x90, 0xEB, 0x01, 0xEF, 0x05, 0x00, 0x11, 0x22, 0x33, 0x44, 0xEF, 0x6E, 0x1E}},
         {"LED on", 1, CMD_LED, {0x33, 0x00}, {0x90, 0xEB, 0x01, 0x07, 0x02, 0x00, 0x33, 0x00, 0xDA, 0x9F}},
     };
+    Bytes poll = BuildFocusValueRequest(1);
+    StampCrc(poll);
+    EXPECT_EQ(poll, cases[2].expected) << "the focus value poll's builder";
     for (const FrameCase& c : cases) {
         Bytes frame = BuildFrame(c.id, c.command, c.payload);
         ASSERT_EQ(frame.size(), c.payload.size() + 8) << c.name;
