@@ -27,12 +27,11 @@
 namespace {
 
 using ui::ControlKind;
-using ui::Notification;
 
 enum : int {
-    IDC_A = 10, IDC_B = 11, IDC_C = 12, IDC_ALONE = 13, IDC_FLAG = 14,
-    IDC_PORTS = 20, IDC_LEVEL = 21, IDC_LOG = 22, IDC_NAME = 23,
-    IDC_FILES = 30, IDC_ARROWS = 31, IDC_PICTURE = 32, IDC_LOCKED = 33, IDC_CHILD = 34,
+    IDC_A = 10, IDC_B, IDC_C, IDC_ALONE, IDC_FLAG,
+    IDC_PORTS = 20, IDC_LEVEL, IDC_LOG, IDC_NAME,
+    IDC_FILES = 30, IDC_ARROWS, IDC_PICTURE, IDC_LOCKED, IDC_CHILD,
 };
 
 constexpr std::string_view kPorts[] = {"COM3", "com1", "COM2"};
@@ -81,7 +80,7 @@ qtui::QtBackend& Backend()
 // A window that records what reaches its handlers.
 class RecordingDialog : public ui::CDialog {
 public:
-    explicit RecordingDialog(const ui::DialogTemplate& tmpl = kWindow) : CDialog(tmpl)
+    RecordingDialog() : CDialog(kWindow)
     {
         for (int id : {IDC_A, IDC_B, IDC_C, IDC_ALONE, IDC_FLAG})
             OnClicked(id, [this, id] { clicks.push_back(id); });
@@ -89,10 +88,7 @@ public:
         OnSelChange(IDC_PORTS, [this] { selections.push_back(Combo(IDC_PORTS).GetCurSel()); });
         OnListDblClk(IDC_FILES, [this] { doubleClicked.push_back(List(IDC_FILES).GetFirstSelected()); });
         OnDeltaPos(IDC_ARROWS, [this](int delta) { deltas.push_back(delta); });
-        OnClicked(IDC_CHILD, [this] {
-            CDialog child(kChild);
-            childResult = child.DoModal();
-        });
+        OnClicked(IDC_CHILD, [this] { childResult = CDialog(kChild).DoModal(); });
     }
 
     std::function<void()> onInit;
@@ -155,25 +151,45 @@ void Pump(int ms)
     loop.exec();
 }
 
-TEST(QtWindow, BuildsEveryControlAtTwicePixelsPerDialogUnit)
+// Controls stand where the template puts them (two pixels a dialog unit), keep
+// what they are given, and report operator input to the window.
+TEST(QtWindow, ControlsFromTheTemplate)
 {
     RecordingDialog dialog;
-    RunInWindow(dialog, [](qtui::QtWindowPeer& peer) {
+    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         EXPECT_EQ(peer.Widget()->size(), QSize(420, 340));
         EXPECT_EQ(peer.Widget()->windowTitle(), "Test window");
-        ASSERT_NE(Widget<QRadioButton>(peer, IDC_A), nullptr);
         EXPECT_EQ(Widget<QRadioButton>(peer, IDC_B)->geometry(), QRect(60, 24, 40, 20));
         // A closed combo is one line high whatever its list height.
         EXPECT_EQ(Widget<QComboBox>(peer, IDC_PORTS)->geometry(), QRect(260, 8, 120, 24));
-        EXPECT_NE(Widget<QPlainTextEdit>(peer, IDC_LOG), nullptr);
-        EXPECT_NE(Widget<QLineEdit>(peer, IDC_NAME), nullptr);
-        EXPECT_NE(Widget<QTableWidget>(peer, IDC_FILES), nullptr);
         EXPECT_FALSE(peer.IsEnabled(IDC_LOCKED));
-        EXPECT_TRUE(peer.IsEnabled(IDC_CHILD));
-        EXPECT_EQ(peer.ClientRect(0), (ui::Rect{0, 0, 420, 340}));
         EXPECT_EQ(peer.GetText(IDC_CHILD), "Child");
-        EXPECT_EQ(peer.GetText(999), "");
+
+        peer.SetText(IDC_LOG, "one\r\ntwo\r\n");  // the multi-line box gives back the line ends it got
+        EXPECT_EQ(Widget<QPlainTextEdit>(peer, IDC_LOG)->toPlainText(), "one\ntwo\n");
+        EXPECT_EQ(peer.GetText(IDC_LOG), "one\r\ntwo\r\n");
+        peer.SetText(IDC_NAME, "名字");
+        EXPECT_EQ(Widget<QLineEdit>(peer, IDC_NAME)->text(), "名字");
+
+        peer.ListInsertColumn(IDC_FILES, 0, "Name", 80);
+        peer.ListInsertRow(IDC_FILES, 0, "b.jpg");
+        EXPECT_EQ(peer.ListInsertRow(IDC_FILES, 0, "a.jpg"), 0);
+        EXPECT_EQ(peer.ListItemText(IDC_FILES, 1, 0), "b.jpg");
+        auto* list = Widget<QTableWidget>(peer, IDC_FILES);
+        Press(list->viewport(), list->visualRect(list->model()->index(1, 0)).center(), QEvent::MouseButtonDblClick);
+        Press(list->viewport(), QPoint(5, list->viewport()->height() - 2), QEvent::MouseButtonDblClick);
+        const auto arrows = peer.ControlWidget(IDC_ARROWS)->findChildren<QToolButton*>();
+        ASSERT_EQ(arrows.size(), 2);
+        for (QToolButton* arrow : arrows)
+            arrow->click();
+
+        Press(peer.Widget(), QPoint(400, 330));  // bare window
+        Press(peer.Widget(), QPoint(30, 250));   // inside the picture frame
+        Press(peer.Widget(), QPoint(270, 230));  // on the "Child" button: the button's own
     });
+    EXPECT_EQ(dialog.doubleClicked, (std::vector<int>{1, -1}));
+    EXPECT_EQ(dialog.deltas, (std::vector<int>{-1, +1}));
+    EXPECT_EQ(dialog.presses, (std::vector<ui::Point>{{400, 330}, {30, 250}}));
 }
 
 TEST(QtWindow, RadioGroupsFollowTheWindowNotQt)
@@ -182,11 +198,9 @@ TEST(QtWindow, RadioGroupsFollowTheWindowNotQt)
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         peer.SetCheck(IDC_ALONE, 1);
         Widget<QRadioButton>(peer, IDC_B)->click();
-        EXPECT_EQ(peer.GetCheck(IDC_B), 1);
         Widget<QRadioButton>(peer, IDC_C)->click();
-        EXPECT_EQ(peer.GetCheck(IDC_B), 0);
-        EXPECT_EQ(peer.GetCheck(IDC_C), 1);
         Widget<QRadioButton>(peer, IDC_C)->click();  // clicking the selected one keeps it selected
+        EXPECT_EQ(peer.GetCheck(IDC_B), 0);
         EXPECT_EQ(peer.GetCheck(IDC_C), 1);
         EXPECT_EQ(peer.GetCheck(IDC_ALONE), 1);  // another group is untouched
         Widget<QCheckBox>(peer, IDC_FLAG)->click();
@@ -200,7 +214,6 @@ TEST(QtWindow, CombosSortKeepTextAndReportOnlyTheOperator)
     RecordingDialog dialog;
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         EXPECT_EQ(peer.ComboItem(IDC_PORTS, 0), "com1");
-        EXPECT_EQ(peer.ComboItem(IDC_PORTS, 2), "COM3");
         EXPECT_EQ(peer.ComboSelection(IDC_PORTS), -1);
         EXPECT_EQ(peer.ComboAdd(IDC_PORTS, "COM10"), 1);
         peer.ComboSetSelection(IDC_PORTS, 2);
@@ -208,7 +221,6 @@ TEST(QtWindow, CombosSortKeepTextAndReportOnlyTheOperator)
         peer.SetText(IDC_PORTS, "typed");
         peer.ComboSetSelection(IDC_PORTS, -1);
         EXPECT_EQ(peer.GetText(IDC_PORTS), "typed");
-        EXPECT_EQ(peer.ComboSelection(IDC_PORTS), -1);
 
         peer.ComboReset(IDC_LEVEL);
         EXPECT_EQ(peer.ComboAdd(IDC_LEVEL, "only"), 0);
@@ -222,57 +234,6 @@ TEST(QtWindow, CombosSortKeepTextAndReportOnlyTheOperator)
     });
     EXPECT_EQ(dialog.edits, (std::vector<std::string>{"typedx"}));
     EXPECT_EQ(dialog.selections, (std::vector<int>{1}));
-}
-
-TEST(QtWindow, EditsGiveBackLineEndsAsSet)
-{
-    RecordingDialog dialog;
-    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
-        peer.SetText(IDC_LOG, "one\r\ntwo\r\n");
-        EXPECT_EQ(Widget<QPlainTextEdit>(peer, IDC_LOG)->toPlainText(), "one\ntwo\n");
-        EXPECT_EQ(peer.GetText(IDC_LOG), "one\r\ntwo\r\n");
-        peer.SetText(IDC_NAME, "名字");
-        EXPECT_EQ(peer.GetText(IDC_NAME), "名字");
-    });
-}
-
-TEST(QtWindow, ListsAndArrowsReportToTheWindow)
-{
-    RecordingDialog dialog;
-    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
-        peer.ListInsertColumn(IDC_FILES, 0, "Name", 80);
-        peer.ListInsertColumn(IDC_FILES, 1, "Size", 40);
-        EXPECT_EQ(peer.ListInsertRow(IDC_FILES, 0, "b.jpg"), 0);
-        EXPECT_EQ(peer.ListInsertRow(IDC_FILES, 0, "a.jpg"), 0);
-        peer.ListSetItemText(IDC_FILES, 1, 1, "20");
-        EXPECT_EQ(peer.ListItemText(IDC_FILES, 1, 0), "b.jpg");
-        EXPECT_EQ(peer.ListItemText(IDC_FILES, 1, 1), "20");
-        EXPECT_EQ(peer.ListSelectedRow(IDC_FILES), -1);
-
-        auto* list = Widget<QTableWidget>(peer, IDC_FILES);
-        const QRect row1 = list->visualRect(list->model()->index(1, 0));
-        Press(list->viewport(), row1.center(), QEvent::MouseButtonDblClick);
-        Press(list->viewport(), QPoint(5, list->viewport()->height() - 2), QEvent::MouseButtonDblClick);
-
-        auto* arrows = peer.ControlWidget(IDC_ARROWS);
-        const auto buttons = arrows->findChildren<QToolButton*>();
-        ASSERT_EQ(buttons.size(), 2);
-        for (QToolButton* b : buttons)
-            b->click();
-    });
-    EXPECT_EQ(dialog.doubleClicked, (std::vector<int>{1, -1}));
-    EXPECT_EQ(dialog.deltas, (std::vector<int>{-1, +1}));
-}
-
-TEST(QtWindow, MousePressesOnTheWindowItselfReachIt)
-{
-    RecordingDialog dialog;
-    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
-        Press(peer.Widget(), QPoint(400, 330));  // bare window
-        Press(peer.Widget(), QPoint(30, 250));   // inside the picture frame
-        Press(peer.Widget(), QPoint(270, 230));  // on the "Child" button: the button's own
-    });
-    EXPECT_EQ(dialog.presses, (std::vector<ui::Point>{{400, 330}, {30, 250}}));
 }
 
 TEST(QtWindow, TimersRepeatUntilKilled)
@@ -291,17 +252,6 @@ TEST(QtWindow, TimersRepeatUntilKilled)
         EXPECT_EQ(id, 7);
 }
 
-QByteArray Jpeg(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    return bytes;
-}
-
 TEST(QtWindow, DrawingStaysInTheLayerUntilErased)
 {
     RecordingDialog dialog;
@@ -311,31 +261,31 @@ TEST(QtWindow, DrawingStaysInTheLayerUntilErased)
         const QImage& layer = peer.Layer()->Image();
         auto dc = peer.GetCanvas();
         dc->FillSolidRect({10, 10, 20, 20}, ui::RGB(220, 220, 220));
-        EXPECT_EQ(layer.pixelColor(15, 15), QColor(220, 220, 220));
         EXPECT_EQ(layer.pixelColor(25, 25).alpha(), 0);
-
-        const QByteArray jpeg = Jpeg(16, 8, QColor(0, 0, 255));
-        const auto size = dc->DrawJpeg({reinterpret_cast<const std::uint8_t*>(jpeg.data()),
-                                        static_cast<std::size_t>(jpeg.size())},
-                                       {100, 100, 132, 116});
-        ASSERT_TRUE(size);
-        EXPECT_EQ(*size, (ui::Size{16, 8}));
-        EXPECT_GT(layer.pixelColor(130, 114).blue(), 200);  // scaled to the whole target
-        const std::uint8_t junk[] = {0xFF, 0xD8, 0xFF, 0x00};
-        EXPECT_FALSE(dc->DrawJpeg(junk, {0, 0, 10, 10}));
-
         dc->SelectPen(1, ui::RGB(80, 80, 80));
         dc->MoveTo({50, 60});
         dc->LineTo({70, 60});
-        EXPECT_EQ(layer.pixelColor(60, 60), QColor(80, 80, 80));
         dc->SelectBrush(ui::RGB(255, 0, 0));
         dc->Ellipse({40, 40, 50, 50});
+        EXPECT_EQ(layer.pixelColor(60, 60), QColor(80, 80, 80));
         EXPECT_EQ(layer.pixelColor(45, 45), QColor(255, 0, 0));
+
+        QImage image(16, 8, QImage::Format_RGB32);
+        image.fill(QColor(0, 0, 255));
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG");
+        EXPECT_EQ(dc->DrawJpeg({reinterpret_cast<const std::uint8_t*>(jpeg.data()), std::size_t(jpeg.size())},
+                               {100, 100, 132, 116}),
+                  (ui::Size{16, 8}));
+        EXPECT_GT(layer.pixelColor(130, 114).blue(), 200);  // scaled to the whole target
+        EXPECT_FALSE(dc->DrawJpeg(std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF, 0x00}, {0, 0, 10, 10}));
 
         peer.Invalidate(false);
         Pump(20);
         EXPECT_EQ(dialog.paints, 2);
-        EXPECT_EQ(layer.pixelColor(15, 15), QColor(220, 220, 220));
+        EXPECT_EQ(layer.pixelColor(15, 15), QColor(220, 220, 220));  // survives a repaint
         peer.Invalidate(true);
         peer.Invalidate(true);
         Pump(20);
@@ -344,31 +294,29 @@ TEST(QtWindow, DrawingStaysInTheLayerUntilErased)
     });
 }
 
-TEST(QtWindow, EscapeClosesOnlyWindowsWithOkOrCancelAndTheCloseBoxAsksTheWindow)
+// Escape and Enter do not end the main window, which has neither OK nor
+// Cancel; a window with them ends on Escape, Enter and its close box.
+TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
 {
     RecordingDialog dialog;
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         Key(peer.Widget(), Qt::Key_Escape);
         Key(peer.Widget(), Qt::Key_Return);
         EXPECT_TRUE(dialog.IsWindowOpen());
-
-        // The child closes on Escape from inside its own loop.
-        QTimer::singleShot(0, [&] {
-            QWidget* child = QApplication::activeModalWidget();
-            ASSERT_NE(child, peer.Widget());
-            Key(child, Qt::Key_Escape);
-        });
-        Widget<QPushButton>(peer, IDC_CHILD)->click();
-        EXPECT_EQ(dialog.childResult, ui::IDCANCEL);
-
-        QTimer::singleShot(0, [] { Key(QApplication::activeModalWidget(), Qt::Key_Return); });
-        Widget<QPushButton>(peer, IDC_CHILD)->click();
-        EXPECT_EQ(dialog.childResult, ui::IDOK);  // Enter presses the default button
-
-        dialog.childResult = 0;
-        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });  // the close box
-        Widget<QPushButton>(peer, IDC_CHILD)->click();
-        EXPECT_EQ(dialog.childResult, ui::IDCANCEL);
+        const std::pair<std::function<void(QWidget*)>, int> closings[] = {
+            {[](QWidget* child) { Key(child, Qt::Key_Escape); }, ui::IDCANCEL},
+            {[](QWidget* child) { Key(child, Qt::Key_Return); }, ui::IDOK},  // the default button
+            {[](QWidget* child) { child->close(); }, ui::IDCANCEL},          // the close box
+        };
+        for (const auto& [close, result] : closings) {
+            dialog.childResult = 0;
+            QTimer::singleShot(0, [&] {
+                ASSERT_NE(QApplication::activeModalWidget(), peer.Widget());
+                close(QApplication::activeModalWidget());
+            });
+            Widget<QPushButton>(peer, IDC_CHILD)->click();
+            EXPECT_EQ(dialog.childResult, result);
+        }
     });
 }
 
@@ -382,26 +330,15 @@ TEST(QtWindow, EndingWhileStartingNeverShowsTheWindow)
     EXPECT_FALSE(dialog.IsWindowOpen());
 }
 
-TEST(QtConversions, DateTimeFormats)
+TEST(QtConversions, DateTimeFormatsAndFileFilters)
 {
-    const struct {
-        const char* classic;
-        const char* qt;
-    } cases[] = {
-        {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss"},
-        {"d/M/yy h:mm tt", "d/M/yy h:mm AP"},
-        {"'Date:' dddd", "'Date:' dddd"},
-        {"yyyy zone", "yyyy 'zone'"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(qtui::QtDateTimeFormat(c.classic), QString(c.qt)) << c.classic;
-}
-
-TEST(QtConversions, FileFilters)
-{
-    EXPECT_EQ(qtui::QtNameFilters("*.jpeg|*.jpg"), QStringList{"*.jpeg (*.jpg)"});
+    EXPECT_EQ(qtui::QtDateTimeFormat("yyyy-MM-dd HH:mm:ss"), "yyyy-MM-dd HH:mm:ss");
+    EXPECT_EQ(qtui::QtDateTimeFormat("d/M/yy h:mm tt"), "d/M/yy h:mm AP");
+    EXPECT_EQ(qtui::QtDateTimeFormat("'Date:' dddd"), "'Date:' dddd");
+    EXPECT_EQ(qtui::QtDateTimeFormat("yyyy zone"), "yyyy 'zone'");
     EXPECT_EQ(qtui::QtNameFilters("Pictures|*.jpg;*.jpeg|All files|*.*||"),
               (QStringList{"Pictures (*.jpg *.jpeg)", "All files (*.*)"}));
+    EXPECT_EQ(qtui::QtNameFilters("*.jpeg|*.jpg"), QStringList{"*.jpeg (*.jpg)"});
     EXPECT_TRUE(qtui::QtNameFilters("").isEmpty());
 }
 

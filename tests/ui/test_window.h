@@ -3,7 +3,8 @@
 // A small window with one control of every kind, and a child window it opens,
 // for exercising the window layer on the headless backend.
 
-#include <array>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -17,26 +18,11 @@
 namespace qzr::test {
 
 enum : int {
-    IDC_NUMBER = 100,    // edit, int
-    IDC_COUNT = 101,     // edit, unsigned
-    IDC_VALUE = 102,     // edit, float
-    IDC_NAME = 103,      // edit, text
-    IDC_FLAG = 104,      // check box
-    IDC_MODE_A = 105,    // radio group A/B/C
-    IDC_MODE_B = 106,
-    IDC_MODE_C = 107,
-    IDC_ALONE = 108,     // a radio in a group of its own
-    IDC_PORTS = 109,     // sorted combo
-    IDC_BAUD = 110,      // editable combo
-    IDC_LEVEL = 111,     // drop-down list
-    IDC_FILES = 112,     // list view
-    IDC_WHEN = 113,      // date-time picker
-    IDC_ARROWS = 114,    // up-down
-    IDC_GO = 115,
-    IDC_LOCKED = 116,    // starts disabled
-    IDC_PICTURE = 117,
-    IDC_CHILD = 118,     // opens the child window
-    IDC_OPEN_FILE = 119,
+    IDC_NUMBER = 100, IDC_COUNT, IDC_VALUE, IDC_NAME,  // edits: int, unsigned, float, text
+    IDC_FLAG, IDC_MODE_A, IDC_MODE_B, IDC_MODE_C,      // check box; radio group A/B/C
+    IDC_ALONE,                                         // a radio in a group of its own
+    IDC_PORTS, IDC_BAUD, IDC_LEVEL,                    // sorted combo, editable combo, drop-down list
+    IDC_FILES, IDC_WHEN, IDC_ARROWS, IDC_GO, IDC_LOCKED, IDC_PICTURE, IDC_CHILD, IDC_OPEN_FILE,
     IDC_CHILD_TEXT = 200,
 };
 
@@ -44,47 +30,45 @@ inline constexpr std::string_view kPorts[] = {"COM3", "com1", "COM2"};
 inline constexpr std::string_view kBauds[] = {"9600", "19200", "115200"};
 inline constexpr std::string_view kLevels[] = {"low", "high"};
 
+using ui::ControlKind;
 inline constexpr ui::ControlTemplate kTestControls[] = {
-    {IDC_NUMBER, ui::ControlKind::Edit, "", 4, 4, 40, 12, ui::kGroup},
-    {IDC_COUNT, ui::ControlKind::Edit, "", 4, 18, 40, 12},
-    {IDC_VALUE, ui::ControlKind::Edit, "", 4, 32, 40, 12},
-    {IDC_NAME, ui::ControlKind::Edit, "", 4, 46, 40, 12},
-    {IDC_FLAG, ui::ControlKind::CheckBox, "Flag", 4, 60, 40, 10},
-    {IDC_MODE_A, ui::ControlKind::RadioButton, "A", 4, 72, 20, 10, ui::kGroup},
-    {ui::IDC_STATIC, ui::ControlKind::Static, "between", 26, 72, 20, 10},
-    {IDC_MODE_B, ui::ControlKind::RadioButton, "B", 48, 72, 20, 10},
-    {IDC_MODE_C, ui::ControlKind::RadioButton, "C", 70, 72, 20, 10},
-    {IDC_ALONE, ui::ControlKind::RadioButton, "Alone", 92, 72, 30, 10, ui::kGroup},
-    {IDC_PORTS, ui::ControlKind::ComboBox, "", 50, 4, 50, 80, ui::kGroup | ui::kSorted, kPorts},
-    {IDC_BAUD, ui::ControlKind::ComboBox, "", 50, 18, 50, 80, 0, kBauds},
-    {IDC_LEVEL, ui::ControlKind::DropList, "", 50, 32, 50, 80, 0, kLevels},
-    {IDC_FILES, ui::ControlKind::ListView, "", 4, 90, 120, 40, ui::kFullRowSelect},
-    {IDC_WHEN, ui::ControlKind::DateTimePicker, "", 4, 134, 80, 12},
-    {IDC_ARROWS, ui::ControlKind::UpDown, "", 86, 134, 9, 14},
-    {IDC_GO, ui::ControlKind::PushButton, "Go", 4, 150, 30, 13},
-    {IDC_LOCKED, ui::ControlKind::PushButton, "Locked", 36, 150, 30, 13, ui::kDisabled},
-    {IDC_PICTURE, ui::ControlKind::Frame, "", 130, 4, 100, 75},
-    {IDC_CHILD, ui::ControlKind::PushButton, "Child...", 68, 150, 30, 13},
-    {IDC_OPEN_FILE, ui::ControlKind::PushButton, "Open", 100, 150, 30, 13},
-    {ui::IDOK, ui::ControlKind::DefPushButton, "OK", 160, 150, 30, 13},
-    {ui::IDCANCEL, ui::ControlKind::PushButton, "Cancel", 194, 150, 30, 13},
+    {IDC_NUMBER, ControlKind::Edit, "", 4, 4, 40, 12, ui::kGroup},
+    {IDC_COUNT, ControlKind::Edit, "", 4, 18, 40, 12},
+    {IDC_VALUE, ControlKind::Edit, "", 4, 32, 40, 12},
+    {IDC_NAME, ControlKind::Edit, "", 4, 46, 40, 12},
+    {IDC_FLAG, ControlKind::CheckBox, "Flag", 4, 60, 40, 10},
+    {IDC_MODE_A, ControlKind::RadioButton, "A", 4, 72, 20, 10, ui::kGroup},
+    {ui::IDC_STATIC, ControlKind::Static, "between", 26, 72, 20, 10},
+    {IDC_MODE_B, ControlKind::RadioButton, "B", 48, 72, 20, 10},
+    {IDC_MODE_C, ControlKind::RadioButton, "C", 70, 72, 20, 10},
+    {IDC_ALONE, ControlKind::RadioButton, "Alone", 92, 72, 30, 10, ui::kGroup},
+    {IDC_PORTS, ControlKind::ComboBox, "", 50, 4, 50, 80, ui::kGroup | ui::kSorted, kPorts},
+    {IDC_BAUD, ControlKind::ComboBox, "", 50, 18, 50, 80, 0, kBauds},
+    {IDC_LEVEL, ControlKind::DropList, "", 50, 32, 50, 80, 0, kLevels},
+    {IDC_FILES, ControlKind::ListView, "", 4, 90, 120, 40, ui::kFullRowSelect},
+    {IDC_WHEN, ControlKind::DateTimePicker, "", 4, 134, 80, 12},
+    {IDC_ARROWS, ControlKind::UpDown, "", 86, 134, 9, 14},
+    {IDC_GO, ControlKind::PushButton, "Go", 4, 150, 30, 13},
+    {IDC_LOCKED, ControlKind::PushButton, "Locked", 36, 150, 30, 13, ui::kDisabled},
+    {IDC_PICTURE, ControlKind::Frame, "", 130, 4, 100, 75},
+    {IDC_CHILD, ControlKind::PushButton, "Child...", 68, 150, 30, 13},
+    {IDC_OPEN_FILE, ControlKind::PushButton, "Open", 100, 150, 30, 13},
+    {ui::IDOK, ControlKind::DefPushButton, "OK", 160, 150, 30, 13},
+    {ui::IDCANCEL, ControlKind::PushButton, "Cancel", 194, 150, 30, 13},
 };
-
 inline constexpr ui::DialogTemplate kTestTemplate = {900, "Test window", 240, 170, kTestControls};
 
 inline constexpr ui::ControlTemplate kChildControls[] = {
-    {IDC_CHILD_TEXT, ui::ControlKind::Edit, "", 4, 4, 60, 12},
-    {ui::IDOK, ui::ControlKind::DefPushButton, "OK", 4, 20, 30, 13},
-    {ui::IDCANCEL, ui::ControlKind::PushButton, "Cancel", 36, 20, 30, 13},
+    {IDC_CHILD_TEXT, ControlKind::Edit, "", 4, 4, 60, 12},
+    {ui::IDOK, ControlKind::DefPushButton, "OK", 4, 20, 30, 13},
+    {ui::IDCANCEL, ControlKind::PushButton, "Cancel", 36, 20, 30, 13},
 };
-
 inline constexpr ui::DialogTemplate kChildTemplate = {901, "Child", 80, 40, kChildControls};
 
 // The child: hands its text back on OK; may run a timer of its own.
 class CChildDlg : public ui::CDialog {
 public:
     CChildDlg() : CDialog(kChildTemplate) {}
-
     std::string m_strText;
     unsigned m_nTimerPeriod = 0;
     int m_nTicks = 0;
@@ -106,15 +90,16 @@ class CTestDlg : public ui::CDialog {
 public:
     CTestDlg() : CDialog(kTestTemplate)
     {
+        const auto num = [](int n) { return std::to_string(n); };
         OnClicked(IDC_GO, [this] { Note("go"); });
         OnClicked(IDC_LOCKED, [this] { Note("locked"); });
-        OnClicked(IDC_FLAG, [this] { Note("flag " + std::to_string(IsDlgButtonChecked(IDC_FLAG))); });
-        OnClicked(IDC_MODE_B, [this] { Note("mode B " + std::to_string(IsDlgButtonChecked(IDC_MODE_B))); });
+        OnClicked(IDC_FLAG, [=, this] { Note("flag " + num(IsDlgButtonChecked(IDC_FLAG))); });
+        OnClicked(IDC_MODE_B, [=, this] { Note("mode B " + num(IsDlgButtonChecked(IDC_MODE_B))); });
         OnEditChange(IDC_NAME, [this] { Note("name " + GetDlgItemText(IDC_NAME)); });
         OnEditChange(IDC_BAUD, [this] { Note("baud typed " + GetDlgItemText(IDC_BAUD)); });
-        OnSelChange(IDC_BAUD, [this] { Note("baud chosen " + std::to_string(Combo(IDC_BAUD).GetCurSel())); });
-        OnListDblClk(IDC_FILES, [this] { Note("row " + std::to_string(List(IDC_FILES).GetFirstSelected())); });
-        OnDeltaPos(IDC_ARROWS, [this](int delta) { Note("delta " + std::to_string(delta)); });
+        OnSelChange(IDC_BAUD, [=, this] { Note("baud chosen " + num(Combo(IDC_BAUD).GetCurSel())); });
+        OnListDblClk(IDC_FILES, [=, this] { Note("row " + num(List(IDC_FILES).GetFirstSelected())); });
+        OnDeltaPos(IDC_ARROWS, [=, this](int delta) { Note("delta " + num(delta)); });
         OnClicked(IDC_CHILD, [this] { OpenChild(); });
         OnClicked(IDC_OPEN_FILE, [this] {
             const auto path = GetOpenFileName();
@@ -132,44 +117,34 @@ public:
     std::string m_strBaud = "9600";
 
     std::vector<std::string> m_log;
-    // Timer 1 as the main window does it: a guard drops events that arrive while
-    // a handler runs a nested loop (a message box).
+    // Timer events as the main window takes them: a guard drops events that
+    // arrive while a handler runs a nested loop (a message box).
     bool m_bInTimer = false;
     int m_nTicks = 0;
     int m_nDropped = 0;
     std::vector<std::uint64_t> m_tickTimes;
     std::function<void(int tick)> m_onTick;  // extra work in the guarded part
+    bool m_bTimerOnInit = false;             // timer 1, 100 ms, from OnInitDialog
     int m_nChildResult = 0;
     unsigned m_nChildTimerPeriod = 0;
     int m_nChildTicks = 0;
-    bool m_bTimerOnInit = false;
     std::vector<std::pair<std::string, std::string>> m_rows;  // list rows made at init
     std::function<void(ui::Canvas&)> m_paint;
 
     void Note(std::string line) { m_log.push_back(std::move(line)); }
 
-    // Access for the tests to the protected parts of CDialog.
-    using CDialog::Combo;
-    using CDialog::DateTimeCtrl;
-    using CDialog::GetClientRect;
-    using CDialog::GetDC;
-    using CDialog::Invalidate;
-    using CDialog::KillTimer;
-    using CDialog::List;
-    using CDialog::MessageBox;
-    using CDialog::SetTimer;
-    using CDialog::Sleep;
+    using CDialog::Combo, CDialog::DateTimeCtrl, CDialog::GetClientRect, CDialog::GetDC, CDialog::Invalidate;
+    using CDialog::KillTimer, CDialog::List, CDialog::MessageBox, CDialog::SetTimer, CDialog::Sleep;
 
 protected:
     bool OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        List(IDC_FILES).InsertColumn(0, "Name", 80);
-        List(IDC_FILES).InsertColumn(1, "Size", 40);
-        for (const auto& row : m_rows) {
-            const int index = List(IDC_FILES).InsertItem(List(IDC_FILES).GetItemCount(), row.first);
-            List(IDC_FILES).SetItemText(index, 1, row.second);
-        }
+        auto list = List(IDC_FILES);
+        list.InsertColumn(0, "Name", 80);
+        list.InsertColumn(1, "Size", 40);
+        for (const auto& [name, size] : m_rows)
+            list.SetItemText(list.InsertItem(list.GetItemCount(), name), 1, size);
         if (m_bTimerOnInit)
             SetTimer(1, 100);
         return true;
@@ -228,6 +203,18 @@ private:
             UpdateData(false);
         }
     }
+};
+
+// The test window, open on a headless backend with a virtual clock.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { backend.Open(dlg); }
+    void TearDown() override { backend.Close(dlg); }
+    std::string Shown(int id) { return backend.Print(dlg, id).value_or("<no control>"); }
+
+    headless::HeadlessBackend backend;
+    headless::CurrentBackendScope scope{backend};
+    CTestDlg dlg;
 };
 
 }  // namespace qzr::test
