@@ -1,15 +1,14 @@
 // The desktop backend on Qt's offscreen platform: windows built from a
 // template, clicks and typing turned into handler calls, timers, and drawing
 // into the window's layer.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -112,7 +111,7 @@ protected:
 };
 
 // Runs `steps` inside the window's message loop, then closes the window.
-int RunInWindow(RecordingDialog& dialog, const std::function<void(qtui::QtWindowPeer&)>& steps)
+void RunInWindow(RecordingDialog& dialog, const std::function<void(qtui::QtWindowPeer&)>& steps)
 {
     qtui::QtBackend& backend = Backend();
     QTimer::singleShot(0, [&] {
@@ -121,7 +120,7 @@ int RunInWindow(RecordingDialog& dialog, const std::function<void(qtui::QtWindow
         steps(*peer);
         dialog.EndDialog(ui::IDCANCEL);
     });
-    return dialog.DoModal();
+    dialog.DoModal();
 }
 
 template <typename W>
@@ -172,9 +171,12 @@ TEST(QtWindow, ControlsFromTheTemplate)
         EXPECT_EQ(Widget<QLineEdit>(peer, IDC_NAME)->text(), "名字");
 
         peer.ListInsertColumn(IDC_FILES, 0, "Name", 80);
+        peer.ListInsertColumn(IDC_FILES, 1, "Size", 40);
         peer.ListInsertRow(IDC_FILES, 0, "b.jpg");
         EXPECT_EQ(peer.ListInsertRow(IDC_FILES, 0, "a.jpg"), 0);
-        EXPECT_EQ(peer.ListItemText(IDC_FILES, 1, 0), "b.jpg");
+        peer.ListSetItemText(IDC_FILES, 1, 1, "20");
+        EXPECT_EQ(peer.ListItemText(IDC_FILES, 1, 0) + peer.ListItemText(IDC_FILES, 1, 1), "b.jpg20");
+        EXPECT_EQ(peer.ListSelectedRow(IDC_FILES), -1);
         auto* list = Widget<QTableWidget>(peer, IDC_FILES);
         Press(list->viewport(), list->visualRect(list->model()->index(1, 0)).center(), QEvent::MouseButtonDblClick);
         Press(list->viewport(), QPoint(5, list->viewport()->height() - 2), QEvent::MouseButtonDblClick);
@@ -197,13 +199,13 @@ TEST(QtWindow, RadioGroupsFollowTheWindowNotQt)
     RecordingDialog dialog;
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         peer.SetCheck(IDC_ALONE, 1);
-        Widget<QRadioButton>(peer, IDC_B)->click();
-        Widget<QRadioButton>(peer, IDC_C)->click();
-        Widget<QRadioButton>(peer, IDC_C)->click();  // clicking the selected one keeps it selected
+        Widget<QAbstractButton>(peer, IDC_B)->click();
+        Widget<QAbstractButton>(peer, IDC_C)->click();
+        Widget<QAbstractButton>(peer, IDC_C)->click();  // clicking the selected one keeps it selected
         EXPECT_EQ(peer.GetCheck(IDC_B), 0);
         EXPECT_EQ(peer.GetCheck(IDC_C), 1);
         EXPECT_EQ(peer.GetCheck(IDC_ALONE), 1);  // another group is untouched
-        Widget<QCheckBox>(peer, IDC_FLAG)->click();
+        Widget<QAbstractButton>(peer, IDC_FLAG)->click();
         EXPECT_EQ(peer.GetCheck(IDC_FLAG), 1);
     });
     EXPECT_EQ(dialog.clicks, (std::vector<int>{IDC_B, IDC_C, IDC_C, IDC_FLAG}));
@@ -314,7 +316,7 @@ TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
                 ASSERT_NE(QApplication::activeModalWidget(), peer.Widget());
                 close(QApplication::activeModalWidget());
             });
-            Widget<QPushButton>(peer, IDC_CHILD)->click();
+            Widget<QAbstractButton>(peer, IDC_CHILD)->click();
             EXPECT_EQ(dialog.childResult, result);
         }
     });

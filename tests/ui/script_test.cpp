@@ -1,7 +1,6 @@
 // The script driver on string streams, with the test window as the application.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 #include "headless/escape.h"
@@ -41,8 +40,7 @@ TEST(ScriptEscapes, ArgumentsInAndLinesOut)
 struct ScriptRun {
     int status = -1;
     int result = 0;  // of the test window
-    Lines out;
-    std::string err;
+    std::string out, err;
     Lines log;  // the window's handler notes
 };
 
@@ -63,9 +61,7 @@ ScriptRun RunScriptOn(const std::string& script, const std::function<void(CTestD
         run.result = dlg.DoModal();
         run.log = dlg.m_log;
     });
-    std::istringstream lines(out.str());
-    for (std::string line; std::getline(lines, line);)
-        run.out.push_back(line);
+    run.out = out.str();
     run.err = err.str();
     return run;
 }
@@ -84,28 +80,26 @@ TEST(Script, CommandsAndTheirOutput)
     const struct {
         const char* name;
         std::string script;
-        Lines out;
+        std::string out;
     } cases[] = {
-        {"set and print", "set 103 hello\\tworld\\x21\nprint 103\n", {"103=hello\\tworld!"}},
-        {"empty text", "set 103\nprint 103\nset 103 \nprint 103\n", {"103=", "103="}},
-        {"text keeps its blanks", "set 103  two  spaces \nprint 103\n", {"103= two  spaces "}},
-        {"select", "select 110 115200\nprint 110\n", {"110=115200"}},
-        {"check", "check 104 1\nprint 104\ncheck 107 1\nprint 105\nprint 107\n", {"104=1", "105=0", "107=1"}},
-        {"date-time", "set 113 2025-03-04 05:06:07\nprint 113\n", {"113=2025-03-04 05:06:07"}},
-        {"disabled", "click 116\nsync\n", {"disabled: 116", "sync"}},
-        {"comments and blank lines", "# a comment\n\n   \n  # indented\nsync\n", {"sync"}},
-        {"crlf lines", "set 103 x\r\nprint 103\r\n", {"103=x"}},
-        {"last line without a line feed", "sync\nprint 115", {"sync", "115=Go"}},
-        {"ports", "ports\n", {"com1", "COM2", "COM3"}},
-        {"empty list", "print 112\n", {"112="}},
+        {"set and print", "set 103 hello\\tworld\\x21\nprint 103\n", "103=hello\\tworld!\n"},
+        {"empty text", "set 103\nprint 103\nset 103 \nprint 103\n", "103=\n103=\n"},
+        {"text keeps its blanks", "set 103  two  spaces \nprint 103\n", "103= two  spaces \n"},
+        {"select", "select 110 115200\nprint 110\n", "110=115200\n"},
+        {"check", "check 104 1\nprint 104\ncheck 107 1\nprint 105\nprint 107\n", "104=1\n105=0\n107=1\n"},
+        {"date-time", "set 113 2025-03-04 05:06:07\nprint 113\n", "113=2025-03-04 05:06:07\n"},
+        {"disabled", "click 116\nsync\n", "disabled: 116\nsync\n"},
+        {"comments and blank lines", "# a comment\n\n   \n  # indented\nsync\n", "sync\n"},
+        {"crlf lines", "set 103 x\r\nprint 103\r\n", "103=x\n"},
+        {"last line without a line feed", "sync\nprint 115", "sync\n115=Go\n"},
+        {"ports", "ports\n", "com1\nCOM2\nCOM3\n"},
+        {"empty list", "print 112\n", "112=\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const ScriptRun run = RunScriptOn(c.script);
         EXPECT_EQ(run.status, 0) << run.err;
-        Lines expected = {"app: started"};
-        expected.insert(expected.end(), c.out.begin(), c.out.end());
-        EXPECT_EQ(run.out, expected);
+        EXPECT_EQ(run.out, "app: started\n" + c.out);
         EXPECT_EQ(run.err, "");
     }
 }
@@ -122,7 +116,7 @@ TEST(Script, HandlersRunAsForAPerson)
                               "delta 1", "down 3,4", "down 5,6", "dblclk 5,6", "baud chosen 1", "baud typed 4800",
                               "file /tmp/a b.bin", "file cancelled", "file cancelled", "cancel"}));
     // One row a line; a tab inside a cell is escaped, the tab between cells is not.
-    EXPECT_EQ(run.out, (Lines{"app: started", "112=a.jpg\t1", "b\\tc.jpg\t2"}));
+    EXPECT_EQ(run.out, "app: started\n112=a.jpg\t1\nb\\tc.jpg\t2\n");
 }
 
 TEST(Script, TimersRunOnlyInWaitAndUntil)
@@ -133,7 +127,7 @@ TEST(Script, TimersRunOnlyInWaitAndUntil)
                                           dlg.UpdateData(false);
                                       }));
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, (Lines{"app: started", "103=start", "103=tick 3", "103=tick 7"}));
+    EXPECT_EQ(run.out, "app: started\n103=start\n103=tick 3\n103=tick 7\n");
 }
 
 TEST(Script, MessagesAndPicturesAreEvents)
@@ -144,8 +138,7 @@ TEST(Script, MessagesAndPicturesAreEvents)
                                           if (tick == 2)
                                               dlg.GetDC()->DrawJpeg(MakeJpeg(32, 24), {4, 6, 68, 54});
                                       }));
-    EXPECT_EQ(run.out, (Lines{"app: started", "message: 串口已打开\\r\\nsecond line", "sync",
-                              "picture: 32x24 at 4,6,64,48"}));
+    EXPECT_EQ(run.out, "app: started\nmessage: 串口已打开\\r\\nsecond line\nsync\npicture: 32x24 at 4,6,64,48\n");
 }
 
 // The first failing command ends the script with its reason and status 1;
@@ -171,7 +164,7 @@ TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.rfind(reason, 0), 0u) << run.err;
         EXPECT_LT(run.err.size(), 400u);
-        EXPECT_EQ(run.out, (script.starts_with("sync") ? Lines{"app: started", "sync"} : Lines{"app: started"}));
+        EXPECT_EQ(run.out, script.starts_with("sync") ? "app: started\nsync\n" : "app: started\n");
         EXPECT_EQ(run.log, Lines{"cancel"});
     }
 }
@@ -186,7 +179,7 @@ TEST(Script, WindowEndingDuringAWait)
     });
     const ScriptRun waited = RunScriptOn("wait 1000\nsync\n", endAtThree);
     EXPECT_EQ(waited.status, 0);
-    EXPECT_EQ(waited.out, Lines{"app: started"});
+    EXPECT_EQ(waited.out, "app: started\n");
     EXPECT_EQ(waited.log, (Lines{"timer 1", "timer 1", "timer 1"}));
 
     const ScriptRun until = RunScriptOn("until 103 never 1000\n", endAtThree);
@@ -199,7 +192,7 @@ TEST(Script, OkRefusedWhileAValueIsWrong)
 {
     const ScriptRun run = RunScriptOn("set 100 seven\nclick 1\nprint 100\nset 100 8\nclick 1\nsync\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, (Lines{"app: started", "message: Please enter an integer.", "100=seven"}));
+    EXPECT_EQ(run.out, "app: started\nmessage: Please enter an integer.\n100=seven\n");
     EXPECT_EQ(run.result, ui::IDOK);
 }
 
@@ -207,7 +200,7 @@ TEST(Script, ClickIntoAChildWindowAndBack)
 {
     const ScriptRun ok = RunScriptOn("click 118\nprint 200\nset 200 typed in child\nclick 1\nprint 103\n");
     EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.out, (Lines{"app: started", "200=start", "103=typed in child"}));
+    EXPECT_EQ(ok.out, "app: started\n200=start\n103=typed in child\n");
     EXPECT_EQ(ok.log, (Lines{"child 1", "cancel"}));
 
     // The main window's controls are not there while the child is up; the

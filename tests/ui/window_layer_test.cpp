@@ -2,6 +2,8 @@
 // windows, on the headless backend.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tests/ui/test_window.h"
 
 namespace qzr::test {
@@ -13,6 +15,19 @@ class WindowLayerTest : public WindowTest {
 protected:
     ui::WindowPeer& Peer() { return *dlg.Peer(); }
     std::string Modes() { return Shown(IDC_MODE_A) + Shown(IDC_MODE_B) + Shown(IDC_MODE_C); }
+    // The exchanged controls and members, in exchange order, joined by '|'.
+    std::string Controls()
+    {
+        return Shown(IDC_NAME) + "|" + Shown(IDC_NUMBER) + "|" + Shown(IDC_COUNT) + "|" + Shown(IDC_VALUE) + "|" +
+               Shown(IDC_FLAG) + "|" + Modes() + "|" + Shown(IDC_BAUD);
+    }
+    std::string Members()
+    {
+        std::ostringstream s;
+        s << dlg.m_strName << '|' << dlg.m_nNumber << '|' << dlg.m_nCount << '|' << dlg.m_fValue << '|' << dlg.m_bFlag
+          << '|' << dlg.m_nMode << '|' << dlg.m_strBaud;
+        return s.str();
+    }
     Lines Items(int id)
     {
         Lines items;
@@ -24,42 +39,32 @@ protected:
 
 TEST_F(WindowLayerTest, ExchangesEveryKindOfValueBothWays)
 {
-    EXPECT_EQ(Shown(IDC_NAME) + "|" + Shown(IDC_NUMBER) + "|" + Shown(IDC_COUNT) + "|" + Shown(IDC_VALUE) + "|" +
-                  Shown(IDC_FLAG) + Modes() + "|" + Shown(IDC_BAUD),
-              "start|7|3|1.5|0100|9600");
+    EXPECT_EQ(Controls(), "start|7|3|1.5|0|100|9600");
     EXPECT_EQ(Peer().ComboSelection(IDC_BAUD), 0);
-
     dlg.m_nNumber = -5;
     dlg.m_fValue = 10.0f;
     dlg.m_nMode = 1;
     dlg.m_bFlag = 1;
     dlg.m_strBaud = "19";  // a prefix selects the item
     ASSERT_TRUE(dlg.UpdateData(false));
-    EXPECT_EQ(Shown(IDC_NUMBER) + "|" + Shown(IDC_VALUE) + "|" + Shown(IDC_FLAG) + Modes() + "|" + Shown(IDC_BAUD),
-              "-5|10|1010|19200");
+    EXPECT_EQ(Controls(), "start|-5|3|10|1|010|19200");
     EXPECT_EQ(Peer().ComboSelection(IDC_BAUD), 1);
 
     dlg.m_strBaud = "57600";  // no such item: typed into the edit field
     dlg.m_nMode = -1;
     dlg.UpdateData(false);
-    EXPECT_EQ(Shown(IDC_BAUD) + "|" + Modes(), "57600|000");
+    EXPECT_EQ(Controls(), "start|-5|3|10|1|000|57600");
     ASSERT_TRUE(dlg.UpdateData(true));
-    EXPECT_EQ(dlg.m_nMode, -1);
+    EXPECT_EQ(Members(), "start|-5|3|10|1|-1|57600");
 
     Peer().SetText(IDC_NAME, "  spaced  ");
     Peer().SetText(IDC_NUMBER, " -42 ");
     Peer().SetText(IDC_COUNT, "4000000000");
     Peer().SetText(IDC_VALUE, "2.25");
     Peer().SetCheck(IDC_FLAG, 0);
-    Peer().SetCheck(IDC_MODE_C, 1);
+    Peer().SetCheck(IDC_MODE_C, 1);  // the static between the radios does not count
     ASSERT_TRUE(dlg.UpdateData(true));
-    EXPECT_EQ(dlg.m_strName, "  spaced  ");
-    EXPECT_EQ(dlg.m_nNumber, -42);
-    EXPECT_EQ(dlg.m_nCount, 4000000000u);
-    EXPECT_FLOAT_EQ(dlg.m_fValue, 2.25f);
-    EXPECT_EQ(dlg.m_bFlag, 0);
-    EXPECT_EQ(dlg.m_nMode, 2);  // the static between the radios does not count
-    EXPECT_EQ(dlg.m_strBaud, "57600");
+    EXPECT_EQ(Members(), "  spaced  |-42|4000000000|2.25|0|2|57600");
     EXPECT_TRUE(backend.Messages().empty());
 }
 
