@@ -79,21 +79,6 @@ Bytes RawClient::Read(std::size_t count, int timeoutMs)
     return out;
 }
 
-Bytes RawClient::ReadQuiet(int quietMs)
-{
-    Bytes out;
-    for (;;) {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0)
-            return out;
-        std::uint8_t buffer[4096];
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n <= 0)
-            return out;
-        out.insert(out.end(), buffer, buffer + n);
-    }
-}
-
 std::optional<Bytes> RawClient::ReadOnce(int timeoutMs)
 {
     pollfd p{m_fd, POLLIN, 0};
@@ -104,6 +89,14 @@ std::optional<Bytes> RawClient::ReadOnce(int timeoutMs)
     if (n <= 0)
         return std::nullopt;
     return Bytes(buffer, buffer + n);
+}
+
+Bytes RawClient::ReadQuiet(int quietMs)
+{
+    Bytes out;
+    while (const auto got = ReadOnce(quietMs))
+        out.insert(out.end(), got->begin(), got->end());
+    return out;
 }
 
 }  // namespace qzr::test
