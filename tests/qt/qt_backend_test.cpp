@@ -157,12 +157,14 @@ TEST(QtWindow, ControlsFromTheTemplate)
     RecordingDialog dialog;
     RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
         EXPECT_EQ(peer.Widget()->size(), QSize(420, 340));
+        EXPECT_EQ(peer.ClientRect(0), (ui::Rect{0, 0, 420, 340}));
         EXPECT_EQ(peer.Widget()->windowTitle(), "Test window");
         EXPECT_EQ(Widget<QRadioButton>(peer, IDC_B)->geometry(), QRect(60, 24, 40, 20));
         // A closed combo is one line high whatever its list height.
         EXPECT_EQ(Widget<QComboBox>(peer, IDC_PORTS)->geometry(), QRect(260, 8, 120, 24));
         EXPECT_FALSE(peer.IsEnabled(IDC_LOCKED));
         EXPECT_EQ(peer.GetText(IDC_CHILD), "Child");
+        EXPECT_EQ(peer.GetText(999), "");
 
         peer.SetText(IDC_LOG, "one\r\ntwo\r\n");  // the multi-line box gives back the line ends it got
         EXPECT_EQ(Widget<QPlainTextEdit>(peer, IDC_LOG)->toPlainText(), "one\ntwo\n");
@@ -223,6 +225,7 @@ TEST(QtWindow, CombosSortKeepTextAndReportOnlyTheOperator)
         peer.SetText(IDC_PORTS, "typed");
         peer.ComboSetSelection(IDC_PORTS, -1);
         EXPECT_EQ(peer.GetText(IDC_PORTS), "typed");
+        EXPECT_EQ(peer.ComboSelection(IDC_PORTS), -1);
 
         peer.ComboReset(IDC_LEVEL);
         EXPECT_EQ(peer.ComboAdd(IDC_LEVEL, "only"), 0);

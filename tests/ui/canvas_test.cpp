@@ -1,11 +1,24 @@
 // Drawing on a headless window: what is recorded, repaints, and pictures.
+#include <QtCore/QBuffer>
+#include <QtGui/QImage>
 #include <gtest/gtest.h>
 
-#include "tests/ui/test_jpeg.h"
 #include "tests/ui/test_window.h"
 
 namespace qzr::test {
 namespace {
+
+// A real JPEG of one colour, made by the toolkit's encoder.
+std::vector<std::uint8_t> MakeJpeg(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 80);
+    return {bytes.begin(), bytes.end()};
+}
 
 using headless::DrawOp;
 using CanvasTest = WindowTest;

@@ -242,8 +242,11 @@ TEST_F(WindowLayerTest, ModalChildRunsThroughTheHook)
     EXPECT_EQ(dlg.m_nChildResult, 77);
     EXPECT_EQ(backend.TopWindow(), &dlg);  // the child is gone
 
+    EXPECT_FALSE(backend.HasEnded(dlg));
     backend.Click(dlg, ui::IDOK);
     EXPECT_EQ(backend.EndResult(dlg), ui::IDOK);
+    backend.Close(dlg);
+    EXPECT_EQ(dlg.Peer(), nullptr);
 }
 
 }  // namespace
