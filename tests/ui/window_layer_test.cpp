@@ -178,8 +178,6 @@ TEST_F(WindowLayerTest, ListRowsAndDateTime)
     list.SetItemText(0, 1, "10");
     list.SetItemText(2, 5, "ignored");
     EXPECT_EQ(Shown(IDC_FILES), "a.jpg\t10\nb.jpg\t\nc.jpg\t");
-    EXPECT_EQ(list.GetItemText(1, 0), "b.jpg");
-    EXPECT_EQ(list.GetClientWidth(), 240);
     EXPECT_FALSE(backend.DblClick(dlg, IDC_FILES, 3));
     list.DeleteAllItems();
     EXPECT_EQ(Shown(IDC_FILES), "");
