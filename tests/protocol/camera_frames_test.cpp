@@ -75,6 +75,10 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
     Bytes damaged = BuildPacketReply(3, 0x0107, data), badLength = BuildSubPacketStartReply(1, {1, 1});
     damaged[300] ^= 0xFF;
     badLength[4] = 8;
+    Bytes jpeg(70000);  // beyond 64 KiB: the length field is read whole
+    for (std::size_t i = 0; i < jpeg.size(); ++i)
+        jpeg[i] = static_cast<std::uint8_t>(i * 7);
+    const Bytes whole = BuildSnapshotReply(5, jpeg), otherHead = {0x90, 0xEB, 0x01, 0x03, 0x04, 0x00, 0x00};
     Bytes stretch = BuildReadImageReply(1, Bytes(100, 0x11)), badStretch = stretch;
     badStretch.back() ^= 1;
     const struct {
@@ -94,6 +98,14 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
         {"set baud save", Holds(ParseSetBaudRequest(BuildSetBaudRequest(7, 0x11, true)), [](auto r) { return r.save; })},
         {"snapshot", Holds(ParseSnapshotRequest(BuildSnapshotRequest(1, 21, 12)),
                            [](auto r) { return r.resolution == 21 && r.quality == 12; })},
+        {"long picture", HasValidCrc(whole) && Holds(SnapshotPicture(whole), [&](auto p) {
+                             return std::equal(p.begin(), p.end(), jpeg.begin(), jpeg.end());
+                         })},
+        {"picture header from 7 bytes", Holds(ParseSnapshotHeader(std::span(whole).first(7)),
+                                              [](auto h) { return h.pictureLength == 70000; })},
+        {"picture header needs 7 bytes", !ParseSnapshotHeader(std::span(whole).first(6))},
+        {"picture needs the whole reply", !SnapshotPicture(std::span(whole).first(whole.size() - 1))},
+        {"head of another command", !IsSnapshotReplyHead(otherHead) && !ParseSnapshotHeader(otherHead)},
         {"set picture", Holds(ParseSetPictureRequest(BuildSetPictureRequest(1, 6, 3)),
                               [](auto r) { return r.resolution == 6 && r.quality == 3; })},
         {"set picture reply", IsSetPictureReply(BuildSetPictureReply(1, 5, 1))},
@@ -151,25 +163,6 @@ TEST(CameraFrames, BaudCodes)
         EXPECT_FALSE(BaudRateFromCode(unused)) << int(unused);
     EXPECT_EQ(BaudCodeFromRate(57600), 5);
     EXPECT_FALSE(BaudCodeFromRate(1200));
-}
-
-// Pictures beyond 64 KiB: the length field is read whole, the picture only once all of it is there.
-TEST(CameraFrames, LongWholePackagePicture)
-{
-    Bytes jpeg(70000);
-    for (std::size_t i = 0; i < jpeg.size(); ++i)
-        jpeg[i] = static_cast<std::uint8_t>(i * 7);
-    const Bytes reply = BuildSnapshotReply(5, jpeg);
-    EXPECT_TRUE(HasValidCrc(reply));
-    EXPECT_EQ(ParseSnapshotHeader(std::span(reply).first(7))->pictureLength, 70000u);
-    EXPECT_FALSE(ParseSnapshotHeader(std::span(reply).first(6)));
-    const auto picture = SnapshotPicture(reply);
-    ASSERT_TRUE(picture);
-    EXPECT_TRUE(std::equal(picture->begin(), picture->end(), jpeg.begin(), jpeg.end()));
-    EXPECT_FALSE(SnapshotPicture(std::span(reply).first(reply.size() - 1)));
-    const Bytes otherCommand = {0x90, 0xEB, 0x01, 0x03, 0x04, 0x00, 0x00};
-    EXPECT_FALSE(IsSnapshotReplyHead(otherCommand));
-    EXPECT_FALSE(ParseSnapshotHeader(otherCommand));
 }
 
 TEST(CameraFrames, PacketCount)

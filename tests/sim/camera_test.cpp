@@ -23,9 +23,7 @@ constexpr std::size_t kQueryReplyLength = 11;
 
 QSize DecodedSize(std::span<const std::uint8_t> jpeg)
 {
-    QImage image;
-    image.loadFromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPG");
-    return image.size();
+    return QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPG").size();
 }
 
 class CameraTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ extern char** environ;
 namespace qzr::sim {
 namespace {
 
+// qzr-camsim started with `args`, its standard output on a pipe.
 class CamsimProcess {
 public:
     explicit CamsimProcess(std::vector<std::string> args)
@@ -48,15 +50,12 @@ public:
     std::string FirstLine()
     {
         char line[512] = {};
-        if (!m_out || !std::fgets(line, sizeof line, m_out))
-            return {};
-        std::string text = line;
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        return text;
+        if (m_out && std::fgets(line, sizeof line, m_out))
+            line[std::strcspn(line, "\n")] = '\0';
+        return line;
     }
 
-    // Sends SIGTERM and returns the exit status.
+    // Sends SIGTERM and returns the wait status.
     int Terminate()
     {
         int status = -1;
