@@ -1,8 +1,7 @@
 // Every reader of line bytes (the camera's replies and free text, the requests
 // the simulator reads, typed hex) fed random and damaged input from fixed
-// seeds, each case in a heap block of its exact size: a read past the end hits
-// the sanitizer's red zone. What builders made is read back in
-// camera_frames_test.cpp; here only what that file does not cover.
+// seeds, each case in a heap block of its exact size so that a read past the
+// end hits the sanitizer's red zone. Builders are read back in camera_frames_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -251,16 +250,14 @@ TEST(DecoderRoundTrip, CodePage)
 {
     Fuzz fuzz(6);
     for (int i = 0; i < kCases; ++i) {
-        std::string utf8;
+        std::string utf8;  // printable ASCII and CJK unified ideographs U+4E00 .. U+9FA5, all of them in GBK
         for (std::size_t n = fuzz.Below(30); n > 0; --n) {
-            if (fuzz.OneIn(2)) {
-                utf8 += static_cast<char>(0x20 + fuzz.Below(0x5F));
-                continue;
-            }
-            // CJK unified ideographs U+4E00 .. U+9FA5 are all in GBK.
-            const auto code = static_cast<char32_t>(0x4E00 + fuzz.Below(0x9FA6 - 0x4E00));
-            utf8 += {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
-                     static_cast<char>(0x80 | (code & 0x3F))};
+            const std::size_t code = fuzz.OneIn(2) ? 0x20 + fuzz.Below(0x5F) : 0x4E00 + fuzz.Below(0x9FA6 - 0x4E00);
+            if (code < 0x80)
+                utf8 += static_cast<char>(code);
+            else
+                utf8 += {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+                         static_cast<char>(0x80 | (code & 0x3F))};
         }
         const auto gbk = Utf8ToGbk(utf8);
         ASSERT_TRUE(gbk) << utf8;

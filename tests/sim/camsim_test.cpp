@@ -1,53 +1,34 @@
 // qzr-camsim as a user runs it: prints where to connect, answers there with
-// pacing on, removes its link when stopped.
+// pacing on, removes its link when stopped, refuses bad options.
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "protocol/camera_id.h"
 #include "tests/sim/raw_client.h"
 
-extern char** environ;
-
 namespace qzr::sim {
 namespace {
 
-// qzr-camsim started with `args`, its standard output on a pipe.
-class CamsimProcess {
+// qzr-camsim started through the shell, which prints its own process id and
+// then becomes the program.
+class Camsim {
 public:
-    explicit CamsimProcess(std::vector<std::string> args)
+    explicit Camsim(const std::string& args)
+        : m_out(::popen(("echo $$; exec '" QZR_CAMSIM_PATH "' " + args).c_str(), "r")), m_pid(std::atoi(Line().c_str()))
     {
-        args.insert(args.begin(), QZR_CAMSIM_PATH);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        m_out = ::fdopen(out[0], "r");
     }
-    ~CamsimProcess() { Terminate(); }
+    ~Camsim() { Terminate(); }
 
-    // The first line the program printed, without its line end.
-    std::string FirstLine()
+    // The next line printed, without its line end; empty at the end of the output.
+    std::string Line()
     {
         char line[512] = {};
         if (m_out && std::fgets(line, sizeof line, m_out))
@@ -58,28 +39,24 @@ public:
     // Sends SIGTERM and returns the wait status.
     int Terminate()
     {
-        int status = -1;
-        if (m_pid > 0) {
+        if (m_pid > 0)
             ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, &status, 0);
-            m_pid = -1;
-        }
-        if (m_out)
-            std::fclose(m_out);
+        m_pid = 0;
+        const int status = m_out ? ::pclose(m_out) : -1;
         m_out = nullptr;
         return status;
     }
 
 private:
-    pid_t m_pid = -1;
-    std::FILE* m_out = nullptr;
+    std::FILE* m_out;
+    pid_t m_pid;
 };
 
 TEST(Camsim, ServesAtTheLinkUntilTerminated)
 {
     const auto link = std::filesystem::temp_directory_path() / ("qzr-camsim-" + std::to_string(::getpid()));
-    CamsimProcess camsim({"--id", "12", "--baud", "57600", "--link", link.string()});
-    ASSERT_EQ(camsim.FirstLine(), link.string());
+    Camsim camsim("--id 12 --baud 57600 --link " + link.string());
+    ASSERT_EQ(camsim.Line(), link.string());
     ASSERT_TRUE(std::filesystem::is_symlink(link));
     {
         test::RawClient client(link.string(), 57600);
@@ -95,11 +72,11 @@ TEST(Camsim, ServesAtTheLinkUntilTerminated)
 
 TEST(Camsim, RefusesUnknownOptionsAndRates)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--baud", "1200"}, {"--id", "256"}, {"--colour"}}) {
-        CamsimProcess camsim(args);
-        EXPECT_EQ(camsim.FirstLine(), "") << args[0];
-        int status = camsim.Terminate();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args[0] << " " << status;
+    for (const char* args : {"--baud 1200", "--id 256", "--colour"}) {
+        Camsim camsim(args);
+        EXPECT_EQ(camsim.Line(), "") << args;
+        const int status = camsim.Terminate();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args << " " << status;
     }
 }
 

@@ -66,29 +66,12 @@ Bytes RawClient::Read(std::size_t count, int timeoutMs)
     while (out.size() < count) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
+        const auto got = left > 0 ? ReadOnce(static_cast<int>(left), count - out.size()) : std::nullopt;
+        if (!got)
             break;
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
-            break;
-        std::uint8_t buffer[4096];
-        const ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, count - out.size()));
-        if (n > 0)
-            out.insert(out.end(), buffer, buffer + n);
+        out.insert(out.end(), got->begin(), got->end());
     }
     return out;
-}
-
-std::optional<Bytes> RawClient::ReadOnce(int timeoutMs)
-{
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return std::nullopt;
-    std::uint8_t buffer[4096];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-    if (n <= 0)
-        return std::nullopt;
-    return Bytes(buffer, buffer + n);
 }
 
 Bytes RawClient::ReadQuiet(int quietMs)
@@ -97,6 +80,18 @@ Bytes RawClient::ReadQuiet(int quietMs)
     while (const auto got = ReadOnce(quietMs))
         out.insert(out.end(), got->begin(), got->end());
     return out;
+}
+
+std::optional<Bytes> RawClient::ReadOnce(int timeoutMs, std::size_t limit)
+{
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0)
+        return std::nullopt;
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, limit));
+    if (n <= 0)
+        return std::nullopt;
+    return Bytes(buffer, buffer + n);
 }
 
 }  // namespace qzr::test

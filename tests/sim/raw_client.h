@@ -29,8 +29,8 @@ public:
     Bytes Read(std::size_t count, int timeoutMs = 5000);
     // Whatever comes until the line stays quiet for `quietMs`.
     Bytes ReadQuiet(int quietMs = 150);
-    // The bytes of one read() once something is there, nullopt after `timeoutMs`.
-    std::optional<Bytes> ReadOnce(int timeoutMs = 5000);
+    // The bytes of one read() (at most `limit`) once something is there, nullopt after `timeoutMs`.
+    std::optional<Bytes> ReadOnce(int timeoutMs = 5000, std::size_t limit = 4096);
 
 private:
     int m_fd = -1;
