@@ -83,14 +83,11 @@ TEST_F(CameraTest, AnswersTheIdQueryAtItsRate)
 // garbled; at the camera's own the request is answered, once.
 TEST_F(CameraTest, OnlyTheCamerasLineSettingsAreUnderstood)
 {
-    const struct {
-        std::uint32_t rate;
-        bool twoStopBits;
-    } cases[] = {{57600, true}, {230400, true}, {115200, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rate << (c.twoStopBits ? "" : " one stop bit"));
+    for (const auto& [rate, twoStopBits] : std::initializer_list<std::pair<std::uint32_t, bool>>{
+             {57600, true}, {230400, true}, {115200, false}}) {
+        SCOPED_TRACE(testing::Message() << rate << (twoStopBits ? "" : " one stop bit"));
         Restart();
-        client->SetLine(c.rate, c.twoStopBits);
+        client->SetLine(rate, twoStopBits);
         SendNotUnderstood(BuildQueryIdRequest());
         client->SetLine(115200);
         EXPECT_EQ(ParseQueryIdReply(Query()), 1);
@@ -150,18 +147,15 @@ TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
 // Each request makes a new picture of the asked size (unknown codes give 640x480).
 TEST_F(CameraTest, WholePictureIsAJpegOfTheRequestedSize)
 {
-    const struct {
-        std::uint8_t resolution;
-        QSize size;
-    } cases[] = {{1, {160, 120}}, {1, {160, 120}}, {5, {640, 480}}, {30, {480, 270}}, {99, {640, 480}}};
     Bytes previous;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(int(c.resolution));
-        const Bytes reply = Snapshot(1, c.resolution, 3);
+    for (const auto& [resolution, size] : std::initializer_list<std::pair<std::uint8_t, QSize>>{
+             {1, {160, 120}}, {1, {160, 120}}, {5, {640, 480}}, {30, {480, 270}}, {99, {640, 480}}}) {
+        SCOPED_TRACE(int(resolution));
+        const Bytes reply = Snapshot(1, resolution, 3);
         const auto picture = SnapshotPicture(reply);
         ASSERT_TRUE(picture);
         EXPECT_TRUE(HasValidCrc(reply));
-        EXPECT_EQ(DecodedSize(*picture), c.size);
+        EXPECT_EQ(DecodedSize(*picture), size);
         EXPECT_EQ(Bytes(picture->begin(), picture->end()), camera->LastPicture());
         EXPECT_NE(reply, previous);
         previous = reply;
