@@ -207,7 +207,7 @@ TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
 
 // --- showing and saving --------------------------------------------------------
 
-// Names follow the clock, a second picture in the same second gets "-2", and a
+// Names follow the clock, more pictures in the same second get "-2", "-3", and a
 // working directory far longer than a short name buffer is kept whole.
 TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
 {
@@ -218,11 +218,11 @@ TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
     std::filesystem::create_directories(deep);
     std::filesystem::current_path(deep);
     rig.console.backend.SetStartTime({2024, 12, 31, 23, 59, 59});  // the date rolls over in the name too
-    const std::pair<const char*, Bytes> pictures[] = {
-        {"20241231-235959.jpg", Jpeg(1, 1)}, {"20241231-235959-2.jpg", Jpeg(1, 2)}, {"20250101-000000.jpg", Jpeg(1, 3)}};
-    for (int i = 0; i < 3; ++i) {
-        if (i == 2)
-            rig.console.Tick(8);  // the next second
+    const std::pair<const char*, Bytes> pictures[] = {{"20241231-235959.jpg", Jpeg(1, 1)}, {"20241231-235959-2.jpg", Jpeg(1, 2)},
+                                                      {"20241231-235959-3.jpg", Jpeg(1, 3)}, {"20250101-000000.jpg", Jpeg(1, 4)}};
+    for (int i = 0; i < 4; ++i) {
+        if (i == 3)
+            rig.console.Tick(7);  // the next second
         rig.Snap();
         rig.Deliver(Reply(pictures[i].second));  // one poll tick each
     }
@@ -232,7 +232,7 @@ TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
     int files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(rig.dir.Path()))
         files += entry.is_regular_file();
-    EXPECT_EQ(files, 3);
+    EXPECT_EQ(files, 4);
     EXPECT_TRUE(rig.console.Messages().empty());
 }
 
@@ -393,12 +393,17 @@ TEST(FrameTransmission, ResendIsLoggedAndWrittenByteByByte)
 // Each picture of a run brings the next request two ticks and a tenth later,
 // counted in the info box. The run is started by its button on an open port,
 // or by pressing it while the port is closed, which makes the next Snapshot
-// start one. Stop Snapshotting, or the Whole Package radio, ends the run and
-// gives Snapshot back; the picture under way still completes.
+// start one (Stop Snapshotting stays disabled then). Stop Snapshotting, or the
+// Whole Package radio, ends the run and gives Snapshot back; the picture under
+// way still completes.
 TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
 {
-    for (bool closed : {false, true}) {
-        SCOPED_TRACE(closed ? "pressed while closed, ended by Whole Package" : "ended by Stop Snapshotting");
+    const struct {
+        bool closed;
+        int stopper;
+    } runs[] = {{false, IDC_STOP_SNAPSHOT}, {false, IDC_WHOLE_PACKAGE}, {true, IDC_WHOLE_PACKAGE}};
+    for (const auto [closed, stopper] : runs) {
+        SCOPED_TRACE(std::string(closed ? "pressed while closed, " : "") + "ended by " + std::to_string(stopper));
         Rig rig(false, false, /*connect=*/!closed);
         Console& console = rig.console;
         std::vector<std::uint64_t> pictureAt, writeAt;
@@ -438,7 +443,7 @@ TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
         const Bytes reply = Reply(Jpeg(5, 4));
         const auto half = static_cast<std::ptrdiff_t>(reply.size() / 2);
         rig.Deliver(Bytes(reply.begin(), reply.begin() + half));
-        closed ? console.Check(IDC_WHOLE_PACKAGE, 1) : console.Click(IDC_STOP_SNAPSHOT);
+        stopper == IDC_WHOLE_PACKAGE ? console.Check(stopper, 1) : console.Click(stopper);
         EXPECT_EQ(buttons(), (std::vector<bool>{true, true, false}));
         rig.Deliver(Bytes(reply.begin() + half, reply.end()));
         EXPECT_EQ(pictureAt.size(), 4u) << "the picture under way is shown";
