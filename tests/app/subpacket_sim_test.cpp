@@ -51,13 +51,13 @@ protected:
         return true;
     }
 
-    // The one picture saved so far.
-    Bytes SavedPicture() const
+    // The one picture saved in `dir` so far.
+    static Bytes SavedPicture(const ScratchDirectory& dir)
     {
-        const auto files = scratch.Files();
+        const auto files = dir.Files();
         if (files.size() != 1)
             return {};
-        std::ifstream in(scratch.Path() / files[0], std::ios::binary);
+        std::ifstream in(dir.Path() / files[0], std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
 
@@ -94,10 +94,7 @@ TEST_F(SubPacketOverSimulator, PictureArrivesByteIdentical)
 
         const Bytes sent = camera->LastPicture();
         ASSERT_GT(sent.size(), 10000u);
-        const auto files = scratch.Files();
-        ASSERT_EQ(files.size(), 1u);
-        std::ifstream in(scratch.Path() / files[0], std::ios::binary);
-        EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == sent) << "saved file differs from the camera's picture";
+        EXPECT_TRUE(SavedPicture(scratch) == sent) << "saved file differs from the camera's picture";
         EXPECT_EQ(console.backend.Pictures().back().size, (ui::Size{1280, 960}));
         EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
         EXPECT_FALSE(console.dialog.m_bResendArmed);
@@ -118,7 +115,7 @@ TEST_F(SubPacketOverSimulator, WatchdogRecoversADroppedPacket)
     EXPECT_EQ(console.Text(IDC_STATUS), "重发");
     ASSERT_TRUE(PumpUntilShown(1));
     EXPECT_EQ(PacketRequests(3), 2u);
-    EXPECT_TRUE(SavedPicture() == camera->LastPicture()) << "saved file differs from the camera's picture";
+    EXPECT_TRUE(SavedPicture(scratch) == camera->LastPicture()) << "saved file differs from the camera's picture";
     EXPECT_EQ(console.backend.Pictures().back().size, (ui::Size{1280, 960}));
 }
 
