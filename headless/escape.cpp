@@ -2,19 +2,10 @@
 
 #include <cstdint>
 
+#include "protocol/crc_text.h"
+
 namespace headless {
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void AppendHexEscape(std::string& out, unsigned char byte)
 {
@@ -85,8 +76,8 @@ std::optional<std::string> UnescapeArgument(std::string_view text)
         case 'x': {
             if (i + 3 >= text.size())
                 return std::nullopt;  // fewer than two digits follow the x
-            const int high = HexValue(text[i + 2]);
-            const int low = HexValue(text[i + 3]);
+            const int high = qzr::HexDigitValue(text[i + 2]);
+            const int low = qzr::HexDigitValue(text[i + 3]);
             if (high < 0 || low < 0)
                 return std::nullopt;
             out += static_cast<char>(high * 16 + low);

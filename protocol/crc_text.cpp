@@ -5,9 +5,8 @@
 #include "protocol/crc16.h"
 
 namespace qzr {
-namespace {
 
-int HexValue(char c)
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -18,11 +17,9 @@ int HexValue(char c)
     return -1;
 }
 
-}  // namespace
-
 std::uint8_t HexPairToByte(char high, char low)
 {
-    return static_cast<std::uint8_t>((HexValue(high) << 4) | HexValue(low));
+    return static_cast<std::uint8_t>((HexDigitValue(high) << 4) | HexDigitValue(low));
 }
 
 Bytes HexTextToBytes(std::string_view text, std::size_t maxBytes)
@@ -35,7 +32,7 @@ Bytes HexTextToBytes(std::string_view text, std::size_t maxBytes)
             break;
         // Bytes of multi-byte UTF-8 characters have the high bit set and are
         // never taken for digits.
-        if (HexValue(c) < 0)
+        if (HexDigitValue(c) < 0)
             continue;
         if (!havePending) {
             pending = c;

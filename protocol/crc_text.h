@@ -16,6 +16,9 @@ namespace qzr {
 inline constexpr std::size_t kMaxCrcToolBytes = 64;
 Bytes HexTextToBytes(std::string_view text, std::size_t maxBytes = kMaxCrcToolBytes);
 
+// The value of an ASCII hexadecimal digit (0-9, a-f, A-F), -1 for any other byte.
+int HexDigitValue(char c);
+
 // Two hexadecimal digits (already known to be digits) to their byte.
 std::uint8_t HexPairToByte(char high, char low);
 
