@@ -63,29 +63,6 @@ TEST(CameraFrame, BuildsAndStampsQuotedFrames)
     }
 }
 
-TEST(CameraFrame, EmptyPayloadCoversIdCommandAndLength)
-{
-    Bytes frame = BuildFrame(1, CMD_SUBPACKET_START);
-    ASSERT_EQ(frame.size(), 8u);
-    StampCrc(frame);
-    const std::uint8_t covered[] = {0x01, 0x30, 0x00, 0x00};
-    const std::uint16_t crc = crc16_ccitt(covered, 4);
-    EXPECT_EQ(frame[6], crc & 0xFF);
-    EXPECT_EQ(frame[7], crc >> 8);
-}
-
-TEST(CameraFrame, HeaderParsingNeedsSixBytesAndTheHead)
-{
-    const Bytes reply = {0x90, 0xEB, 0x07, 0x51, 0x08, 0x01};
-    auto header = ParseFrameHeader(reply);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->cameraId, 7);
-    EXPECT_EQ(header->command, 0x51);
-    EXPECT_EQ(header->payloadLength, 0x0108);
-    EXPECT_FALSE(ParseFrameHeader(std::span(reply).first(5)));
-    EXPECT_FALSE(ParseFrameHeader(Bytes{0x90, 0x00, 0x07, 0x51, 0x08, 0x01}));
-}
-
 TEST(PictureCodes, ResolutionAndQualityTexts)
 {
     const std::pair<const char*, int> resolutions[] = {
