@@ -105,10 +105,10 @@ protected:
     void OnSelChange(int id, std::function<void()> handler) { Register(id, Notification::SelChange, std::move(handler)); }
     void OnListDblClk(int id, std::function<void()> handler) { Register(id, Notification::DblClick, std::move(handler)); }
     void OnDeltaPos(int id, std::function<void(int)> handler) { m_deltaHandlers[id] = std::move(handler); }
+    void Register(int id, Notification notification, std::function<void()> handler);
 
 private:
     friend class CDataExchange;
-    void Register(int id, Notification notification, std::function<void()> handler);
     // Selects radio `id` and clears the other radios of its group.
     void SelectRadio(int id);
 
