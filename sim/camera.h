@@ -13,6 +13,8 @@
 
 namespace qzr::sim {
 
+class Server;
+
 struct CameraOptions {
     std::uint8_t id = 1;
     std::uint32_t baud = 115200;
@@ -81,7 +83,9 @@ struct CameraStats {
 
 // A serial JPEG camera on the master side of a pseudo-terminal. The console
 // opens DevicePath() like a serial port. The camera serves it from its own
-// thread; every public function may be called from any thread.
+// thread; every public function may be called from any thread. A subsystem's
+// own functions (pictures, on-screen texts, ...) are defined in its command
+// file beside its handlers.
 class Camera {
 public:
     explicit Camera(CameraOptions options = {});
@@ -130,8 +134,6 @@ public:
     bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     bool WaitUntil(const std::function<bool(const CameraStats&)>& condition,
                    std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
-
-    class Server;
 
 private:
     std::unique_ptr<Server> m_server;
