@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
 #include <QImage>
@@ -83,10 +84,40 @@ QWidget* QtBackend::ParentFor(const ui::CDialog* owner) const
     return nullptr;
 }
 
+namespace {
+int g_blockingWaits = 0;
+// Waits shorter than this pass without a busy cursor (the pauses between the
+// pieces of a frame, for one).
+constexpr unsigned kBusyCursorMs = 100;
+}  // namespace
+
+bool InBlockingWait() { return g_blockingWaits > 0; }
+
 void QtBackend::Sleep(unsigned ms)
 {
-    // The window stays still meanwhile, as the operator knows from the classic console.
-    QThread::msleep(ms);
+    // Nothing of the windows runs meanwhile, as the operator knows from the
+    // classic console; but the desktop still gets its repaints, so a long
+    // wait shows a busy cursor over a drawn window, not a grey one.
+    ++g_blockingWaits;
+    if (ms >= kBusyCursorMs)
+        SetWaitCursor(true);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (qint64 left = ms; left > 0; left = ms - elapsed.elapsed()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
+    }
+    if (ms >= kBusyCursorMs)
+        SetWaitCursor(false);
+    --g_blockingWaits;
+}
+
+void QtBackend::SetWaitCursor(bool on)
+{
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 ui::DateTime QtBackend::LocalTime() const

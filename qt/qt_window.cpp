@@ -155,7 +155,8 @@ DialogWidget::DialogWidget(QtWindowPeer& peer, QWidget* parent) : QDialog(parent
 void DialogWidget::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    m_peer.CloseRequested();
+    if (!InBlockingWait())
+        m_peer.CloseRequested();
 }
 
 void DialogWidget::keyPressEvent(QKeyEvent* event)
@@ -922,7 +923,11 @@ void QtWindowPeer::SetTimer(int timerId, unsigned periodMs)
     QTimer*& timer = m_timers[timerId];
     if (!timer) {
         timer = new QTimer(m_window);
-        QObject::connect(timer, &QTimer::timeout, m_window, [this, timerId] { m_dialog.HandleTimer(timerId); });
+        QObject::connect(timer, &QTimer::timeout, m_window, [this, timerId] {
+            // A tick that falls into a blocking wait is dropped: the window's thread is busy.
+            if (!InBlockingWait())
+                m_dialog.HandleTimer(timerId);
+        });
     }
     timer->start(static_cast<int>(std::clamp<unsigned>(periodMs, kMinimumTimerMs, INT_MAX)));
 }
@@ -956,6 +961,11 @@ void QtWindowPeer::PaintNow()
 {
     if (!m_paintPending)
         return;
+    if (InBlockingWait()) {
+        // The window paints once its handler has returned.
+        QTimer::singleShot(kMinimumTimerMs, m_window, [this] { PaintNow(); });
+        return;
+    }
     m_paintPending = false;
     if (!m_window->isVisible())
         return;  // showing the window paints it

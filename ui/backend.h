@@ -95,6 +95,8 @@ public:
 
     // Blocks the calling (only) thread; no window message is handled meanwhile.
     virtual void Sleep(unsigned ms) = 0;
+    // The busy cursor over the windows, on or off again (calls nest).
+    virtual void SetWaitCursor(bool) {}
     virtual DateTime LocalTime() const = 0;
 
     virtual int MessageBox(CDialog* owner, std::string_view text, std::string_view caption, Icon icon) = 0;

@@ -118,4 +118,14 @@ private:
     std::map<int, std::function<void(int)>> m_deltaHandlers;
 };
 
+// Shows the busy cursor for its life: for a handler that holds the window's
+// thread in a procedure of several waits and port operations.
+class CWaitCursor {
+public:
+    CWaitCursor() { CurrentBackend().SetWaitCursor(true); }
+    ~CWaitCursor() { CurrentBackend().SetWaitCursor(false); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
 }  // namespace ui
