@@ -6,7 +6,10 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QThread>
@@ -39,6 +42,37 @@ QMessageBox::Icon ToQIcon(ui::Icon icon)
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// The console's icon (the one installed for the desktop menu), drawn for the
+// windows' title bars and the task bar.
+QIcon ConsoleIcon()
+{
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(0x1d, 0x33, 0x47), body(0xdc, 0xdc, 0xdc);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2f, 0x4f, 0x6f));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    p.setPen(QPen(ink, 2));
+    p.setBrush(body);
+    p.drawRoundedRect(QRectF(10, 20, 36, 26), 4, 4);
+    p.drawRoundedRect(QRectF(14, 14, 10, 6), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawEllipse(QPointF(28, 33), 9, 9);
+    p.setBrush(QColor(0x6f, 0xa8, 0xdc));
+    p.drawEllipse(QPointF(28, 33), 5, 5);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(26, 31), 1.6, 1.6);
+    p.setBrush(QColor(0xd0, 0x40, 0x40));
+    p.drawEllipse(QPointF(40, 25), 2, 2);
+    p.setPen(QPen(QColor(0xf0, 0xc0, 0x40), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(46, 33), QPointF(52, 33), QPointF(52, 50), QPointF(58, 50)}));
+    return QIcon(pixmap);
 }
 
 }  // namespace
@@ -175,6 +209,7 @@ struct QtApplication::Impl {
         font.setFamilies({QString::fromLatin1(kFontFamily), font.family()});
         font.setPixelSize(kFontPixelSize);
         QApplication::setFont(font);
+        QApplication::setWindowIcon(ConsoleIcon());
     }
 
     QApplication app;
