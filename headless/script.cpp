@@ -198,6 +198,8 @@ private:
                 return BadSyntax("file takes a path or cancel");
             if (*path == "cancel")
                 m_backend.QueueFileCancel();
+            else if (!m_options.fileBase.empty() && path->front() != '/')
+                m_backend.QueueFileAnswer(m_options.fileBase + "/" + *path);
             else
                 m_backend.QueueFileAnswer(*path);
             return DriveResult::Ok();
