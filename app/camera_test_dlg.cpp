@@ -22,6 +22,7 @@ CCameraTestDlg::CCameraTestDlg()
     OnClicked(IDC_OPEN_COMMS, [this] { OnOpenComms(); });
     OnClicked(IDC_CLOSE_COMMS, [this] { OnCloseComms(); });
     OnClicked(IDC_START_TIMER, [] {});
+    OnDropDown(IDC_COMPORT, [this] { RefreshPorts(); });
     qzr::PartControls controls([this](int id, ui::Notification notification, std::function<void()> handler) {
         Register(id, notification, std::move(handler));
     });
@@ -83,17 +84,35 @@ void CCameraTestDlg::OnPaint(ui::Canvas& canvas)
 
 void CCameraTestDlg::EnumeratePorts()
 {
-    std::optional<std::vector<std::string>> devices = m_portSource ? m_portSource() : std::nullopt;
+    const std::optional<std::vector<std::string>> devices = m_portSource ? m_portSource() : std::nullopt;
+    AddPorts(devices.value_or(std::vector<std::string>{}));
+    if (!devices)
+        MessageBox("No serial port is found", "", ui::Icon::Stop);
+}
+
+void CCameraTestDlg::AddPorts(const std::vector<std::string>& devices)
+{
     ui::CComboBox combo = Combo(IDC_COMPORT);
     for (const std::string& port : m_preferredPorts)
         combo.AddString(port);
-    if (!devices) {
-        MessageBox("No serial port is found", "", ui::Icon::Stop);
-        return;
-    }
-    for (const std::string& device : *devices)
+    for (const std::string& device : devices)
         if (std::find(m_preferredPorts.begin(), m_preferredPorts.end(), device) == m_preferredPorts.end())
             combo.AddString(device);
+}
+
+void CCameraTestDlg::RefreshPorts()
+{
+    ui::CComboBox combo = Combo(IDC_COMPORT);
+    const std::string chosen = combo.GetWindowText();
+    const std::optional<std::vector<std::string>> devices = m_portSource ? m_portSource() : std::nullopt;
+    if (!devices)
+        return;  // the list keeps what it had; start-up already said why
+    combo.ResetContent();
+    AddPorts(*devices);
+    if (const int index = combo.FindStringExact(-1, chosen); index >= 0)
+        combo.SetCurSel(index);
+    else
+        combo.SetWindowText(chosen);
 }
 
 void CCameraTestDlg::OnOpenComms()

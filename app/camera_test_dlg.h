@@ -32,6 +32,10 @@ public:
     qzr::CSession& Session() { return m_session; }
 
     void EnumeratePorts();
+    // Lists the ports again as the Comport combo drops down: adapters plugged
+    // in since appear, the typed or chosen entry stays, the built-in camera
+    // stays first.
+    void RefreshPorts();
     void OnOpenComms() override;
     void OnCloseComms() override;
 
@@ -43,6 +47,9 @@ protected:
     void OnPaint(ui::Canvas& canvas) override;
 
 private:
+    // The built-in camera first, then the devices.
+    void AddPorts(const std::vector<std::string>& devices);
+
     qzr::CSession m_session{*this};
     // The subsystems, one part each; a part registers itself with the session.
     CCapturePart m_capture{m_session};

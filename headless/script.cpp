@@ -295,6 +295,8 @@ private:
         const HeadlessWindow* window = bottom ? m_backend.Window(*bottom) : nullptr;
         if (!window || !window->Control(m_options.portComboId))
             return DriveResult::Fail("no port combo " + std::to_string(m_options.portComboId));
+        // As when the operator drops the list down: the window lists the ports afresh.
+        bottom->HandleCommand(m_options.portComboId, ui::Notification::DropDown);
         for (int i = 0, n = window->ComboCount(m_options.portComboId); i < n; ++i)
             Line(window->ComboItem(m_options.portComboId, i));
         return DriveResult::Ok();

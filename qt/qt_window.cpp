@@ -107,6 +107,21 @@ private:
     QToolButton* m_buttons[2] = {};
 };
 
+// A combo that tells its window before its list drops down, so the window
+// can fill the list afresh.
+class DropDownCombo final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onDropDown;
+
+    void showPopup() override
+    {
+        if (onDropDown)
+            onDropDown();
+        QComboBox::showPopup();
+    }
+};
+
 QString ComboText(const QComboBox* combo)
 {
     return combo->isEditable() ? combo->lineEdit()->text() : combo->currentText();
@@ -422,7 +437,8 @@ QWidget* QtWindowPeer::CreateControl(const ui::ControlTemplate& c)
     }
     case ControlKind::ComboBox:
     case ControlKind::DropList: {
-        auto* combo = new QComboBox(m_window);
+        auto* combo = new DropDownCombo(m_window);
+        combo->onDropDown = [this, id = c.id] { Notify(id, ui::Notification::DropDown); };
         if (c.kind == ControlKind::ComboBox) {
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);

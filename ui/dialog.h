@@ -23,6 +23,7 @@ enum class Notification {
     EditChange,  // the operator typed into an edit or a combo's edit field
     SelChange,   // the operator chose a combo item
     DblClick,    // a list row was double-clicked
+    DropDown,    // a combo's list is about to drop down
 };
 
 // Base of every window. A window holds its state as members and its behaviour
@@ -104,6 +105,7 @@ protected:
     void OnEditChange(int id, std::function<void()> handler) { Register(id, Notification::EditChange, std::move(handler)); }
     void OnSelChange(int id, std::function<void()> handler) { Register(id, Notification::SelChange, std::move(handler)); }
     void OnListDblClk(int id, std::function<void()> handler) { Register(id, Notification::DblClick, std::move(handler)); }
+    void OnDropDown(int id, std::function<void()> handler) { Register(id, Notification::DropDown, std::move(handler)); }
     void OnDeltaPos(int id, std::function<void(int)> handler) { m_deltaHandlers[id] = std::move(handler); }
     void Register(int id, Notification notification, std::function<void()> handler);
 
