@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "protocol/camera_id.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -272,6 +273,29 @@ TEST_F(CameraTest, OsdTextIsRecordedNotAnswered)
     EXPECT_EQ(texts[0].size, 2);
     EXPECT_EQ(texts[0].text, Bytes({'A', 'B'}));
     EXPECT_TRUE(client->ReadQuiet().empty());
+}
+
+// The camera keeps the area of a frame with its CRC, without answering; an
+// area frame with the fixed tail in place of the CRC leaves it as it was.
+// Alarms come on demand, as the camera itself or as another one.
+TEST_F(CameraTest, KeepsTheMotionAreaAndRaisesAlarms)
+{
+    MotionAreaMap area;
+    area.At(4, 5) = 1;
+    client->SendRaw(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
+    client->SendFrame(BuildMotionAreaFrame(1, {44, 0, 2}, area));
+    ASSERT_TRUE(camera->WaitForFrames(2));
+    EXPECT_EQ(camera->RefusedMotionAreas(), 1u);
+    const auto kept = camera->MotionArea();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->settings, (MotionSettings{44, 0, 2}));
+    EXPECT_EQ(kept->area, area);
+    EXPECT_TRUE(client->ReadQuiet().empty());
+
+    camera->RaiseMotionAlarm();
+    EXPECT_EQ(client->Read(12), BuildMotionAlarm(1));
+    camera->RaiseMotionAlarm(7);
+    EXPECT_EQ(client->Read(12), BuildMotionAlarm(7));
 }
 
 // The camera keeps reading requests while a long reply waits for the console
