@@ -38,16 +38,19 @@ struct FileCloser {
 
 CMotionAreaDlg::CMotionAreaDlg() : ui::CDialog(res::MotionAreaDialogTemplate())
 {
-    OnClicked(IDC_MOTION_UPPER, [this] { Watch(0, 0, 0, MotionAreaMap::kColumns - 1); });
-    OnClicked(IDC_MOTION_BOTTOM, [this] { Watch(MotionAreaMap::kRows - 1, MotionAreaMap::kRows - 1, 0, MotionAreaMap::kColumns - 1); });
-    OnClicked(IDC_MOTION_LEFT, [this] { Watch(0, MotionAreaMap::kRows - 1, 0, 0); });
-    OnClicked(IDC_MOTION_RIGHT, [this] { Watch(0, MotionAreaMap::kRows - 1, MotionAreaMap::kColumns - 1, MotionAreaMap::kColumns - 1); });
-    OnClicked(IDC_MOTION_CENTRAL, [this] { Watch(1, MotionAreaMap::kRows - 2, 1, MotionAreaMap::kColumns - 2); });
+    constexpr int kLastRow = MotionAreaMap::kRows - 1;
+    constexpr int kLastColumn = MotionAreaMap::kColumns - 1;
+    OnClicked(IDC_MOTION_UPPER, [this] { Watch(0, 0, 0, kLastColumn); });
+    OnClicked(IDC_MOTION_BOTTOM, [this] { Watch(kLastRow, kLastRow, 0, kLastColumn); });
+    OnClicked(IDC_MOTION_LEFT, [this] { Watch(0, kLastRow, 0, 0); });
+    OnClicked(IDC_MOTION_RIGHT, [this] { Watch(0, kLastRow, kLastColumn, kLastColumn); });
+    OnClicked(IDC_MOTION_CENTRAL, [this] { Watch(1, kLastRow - 1, 1, kLastColumn - 1); });
+    // The four sides: the border one cell wide.
     OnClicked(IDC_MOTION_SURROUNDINGS, [this] {
-        Watch(0, 0, 0, MotionAreaMap::kColumns - 1);
-        Watch(MotionAreaMap::kRows - 1, MotionAreaMap::kRows - 1, 0, MotionAreaMap::kColumns - 1);
-        Watch(0, MotionAreaMap::kRows - 1, 0, 0);
-        Watch(0, MotionAreaMap::kRows - 1, MotionAreaMap::kColumns - 1, MotionAreaMap::kColumns - 1);
+        Watch(0, 0, 0, kLastColumn);
+        Watch(kLastRow, kLastRow, 0, kLastColumn);
+        Watch(0, kLastRow, 0, 0);
+        Watch(0, kLastRow, kLastColumn, kLastColumn);
     });
     OnClicked(IDC_MOTION_ALL, [this] { SetAll(1); });
     OnClicked(IDC_MOTION_CLEAR, [this] { SetAll(0); });

@@ -49,7 +49,9 @@ std::size_t Camera::RefusedMotionAreas() const
 
 void Camera::RaiseMotionAlarm(std::optional<std::uint8_t> cameraId)
 {
-    m_server->Post([cameraId](Context& context) { context.Send(BuildMotionAlarm(cameraId.value_or(context.state.id))); });
+    m_server->Post([cameraId](Context& context) {
+        context.Send(BuildMotionAlarm(cameraId.value_or(context.state.id)));
+    });
 }
 
 }  // namespace qzr::sim
