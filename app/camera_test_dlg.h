@@ -9,6 +9,7 @@
 #include "config/config_part.h"
 #include "firmware/firmware_part.h"
 #include "lens/lens_part.h"
+#include "motion/motion_part.h"
 #include "session/services.h"
 #include "session/session.h"
 #include "ui/dialog.h"
@@ -56,6 +57,7 @@ private:
     CConfigPart m_config{m_session};
     CFirmwarePart m_firmware{m_session};
     CLensPart m_lens{m_session};
+    CMotionPart m_motion{m_session};
 
     PortSource m_portSource;
     std::vector<std::string> m_preferredPorts;

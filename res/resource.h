@@ -87,3 +87,21 @@ inline constexpr int IDC_CONTINUOUSLY_SHOT = 1187;
 // Logging and the hidden quick shot button
 inline constexpr int IDC_SAVE_LOG = 1196;
 inline constexpr int IDC_QUICK_SHOT = 1015;
+
+// Motion area dialog, template 140 "Set area for motion detection". Its ids
+// repeat some of the main window's: they name controls of this window only.
+inline constexpr int IDD_MOTION_AREA = 140;
+inline constexpr int IDC_MOTION_UPPER = 1007;
+inline constexpr int IDC_MOTION_BOTTOM = 1008;
+inline constexpr int IDC_MOTION_LEFT = 1009;
+inline constexpr int IDC_MOTION_RIGHT = 1010;
+inline constexpr int IDC_MOTION_CENTRAL = 1011;
+inline constexpr int IDC_MOTION_SURROUNDINGS = 1012;
+inline constexpr int IDC_MOTION_ALL = 1013;
+inline constexpr int IDC_MOTION_CLEAR = 1033;
+inline constexpr int IDC_MOTION_REVERSE = 1034;
+inline constexpr int IDC_MOTION_SENSITIVITY_SPIN = 1160;
+inline constexpr int IDC_MOTION_SENSITIVITY = 1161;
+inline constexpr int IDC_MOTION_INTERVAL = 1195;
+inline constexpr int IDC_MOTION_DENSITY = 1196;
+inline constexpr int IDC_MOTION_IMPORT = 1122;

@@ -7,4 +7,7 @@ namespace res {
 // Main window "Quivra QZR Test Tool V4.0".
 const ui::DialogTemplate& MainDialogTemplate();
 
+// Motion area dialog "Set area for motion detection".
+const ui::DialogTemplate& MotionAreaDialogTemplate();
+
 }  // namespace res

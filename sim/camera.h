@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/frame.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
 
 namespace qzr::sim {
@@ -128,6 +129,13 @@ public:
     // current sub-packet transfer); empty before the first.
     Bytes LastPicture() const;
     CameraStats Stats() const;
+
+    // Motion detection: the last area taken (from a frame with its CRC),
+    // nullopt before the first; the area frames refused for their check field.
+    std::optional<MotionAreaRequest> MotionArea() const;
+    std::size_t RefusedMotionAreas() const;
+    // A motion alarm from this camera, or as camera `cameraId` when given.
+    void RaiseMotionAlarm(std::optional<std::uint8_t> cameraId = std::nullopt);
 
     // Waits until `count` frames have been received and handled (their reply
     // queued), or the timeout passes; true when they have.

@@ -1,12 +1,20 @@
 // qzr-camsim: a camera on a pseudo-terminal for the console to talk to.
 //   qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]
+//              [--alarm-every MS] [--alarm-id N]
 // Prints the device to connect to (the link when one is made) and serves until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM. SIGUSR1 raises a motion alarm, as does every MS
+// milliseconds with --alarm-every; --alarm-id gives the alarms another
+// camera's id.
 #include <signal.h>
+#include <time.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "protocol/camera_id.h"
@@ -16,7 +24,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n");
+    std::fprintf(stderr, "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n"
+                         "                  [--alarm-every MS] [--alarm-id N]\n");
     return 2;
 }
 
@@ -32,6 +41,8 @@ bool ParseNumber(const char* text, unsigned long max, unsigned long& value)
 int main(int argc, char** argv)
 {
     qzr::sim::CameraOptions options;
+    unsigned long alarmEveryMs = 0;
+    std::optional<std::uint8_t> alarmId;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -49,17 +60,24 @@ int main(int argc, char** argv)
             options.linkPath = argv[++i];
         } else if (arg == "--state" && hasValue) {
             options.stateFile = argv[++i];
+        } else if (arg == "--alarm-every" && hasValue && ParseNumber(argv[i + 1], 86400000, value) && value > 0) {
+            alarmEveryMs = value;
+            ++i;
+        } else if (arg == "--alarm-id" && hasValue && ParseNumber(argv[i + 1], 255, value)) {
+            alarmId = static_cast<std::uint8_t>(value);
+            ++i;
         } else {
             return Usage();
         }
     }
 
-    // Signals are taken by sigwait below, not by whichever thread they hit.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Signals are taken by the waits below, not by whichever thread they hit.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     qzr::sim::Camera camera(options);
     std::string error;
@@ -71,8 +89,30 @@ int main(int argc, char** argv)
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    using Clock = std::chrono::steady_clock;
+    const auto period = std::chrono::milliseconds(alarmEveryMs);
+    auto nextAlarm = Clock::now() + period;
+    for (;;) {
+        int signal = 0;
+        if (alarmEveryMs == 0) {
+            sigwait(&signals, &signal);
+        } else {
+            const long long left = std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::nanoseconds>(nextAlarm - Clock::now()).count());
+            const timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+            signal = sigtimedwait(&signals, nullptr, &wait);
+            if (signal < 0) {
+                if (errno == EAGAIN) {
+                    camera.RaiseMotionAlarm(alarmId);
+                    nextAlarm += period;
+                }
+                continue;
+            }
+        }
+        if (signal != SIGUSR1)
+            break;
+        camera.RaiseMotionAlarm(alarmId);
+    }
     camera.Stop();
     return 0;
 }

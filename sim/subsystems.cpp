@@ -7,12 +7,14 @@ namespace qzr::sim {
 void AddConfigCommands(CommandTable& table);
 void AddCaptureCommands(CommandTable& table);
 void AddOsdCommands(CommandTable& table);
+void AddMotionCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
     AddConfigCommands(table);
     AddCaptureCommands(table);
     AddOsdCommands(table);
+    AddMotionCommands(table);
 }
 
 }  // namespace qzr::sim

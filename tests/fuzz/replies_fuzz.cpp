@@ -8,6 +8,7 @@
 
 #include "protocol/camera_id.h"
 #include "protocol/frame.h"
+#include "protocol/motion.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -53,5 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseImageReadyAnnouncement(bytes);
     if (const auto id = ParseQueryIdReply(bytes))
         Require(*id == data[frame::kIdOffset]);
+    if (const auto id = ParseMotionAlarm(bytes))
+        Require(size == motion::kAlarmLength && *id == data[frame::kIdOffset]);
     return 0;
 }

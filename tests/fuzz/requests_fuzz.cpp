@@ -8,6 +8,7 @@
 
 #include "protocol/camera_id.h"
 #include "protocol/frame_stream.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -39,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseSetBaudRequest(bytes);
     if (const auto osd = ParseOsdFrame(bytes))
         Require(osd->text.size() + 5 + frame::kOverhead == size);
+    if (ParseMotionAreaFrame(bytes))
+        Require(size == motion::kAreaFrameLength);
 
     // The first byte sets the piece size and the largest payload.
     if (size == 0)

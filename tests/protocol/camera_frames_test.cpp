@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/camera_id.h"
+#include "protocol/motion.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -50,6 +51,7 @@ TEST(CameraFrames, BuildersProduceTheWireBytes)
          {0x90, 0xEB, 0x01, 0x48, 0x03, 0x00, 0x01, 0x02, 0x03, 0xD0, 0x50}},
         {"image ready", BuildImageReadyAnnouncement(3, 0x012345),
          {0x90, 0xEB, 0x03, 0x42, 0x04, 0x00, 0x45, 0x23, 0x01, 0x00, 0xA5, 0x4D}},
+        {"motion alarm", BuildMotionAlarm(7), {0x90, 0xEB, 0x07, 0x54, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE8, 0xEA}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.built, c.expected) << c.name;
@@ -81,6 +83,9 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
     const Bytes whole = BuildSnapshotReply(5, jpeg), otherHead = {0x90, 0xEB, 0x01, 0x03, 0x04, 0x00, 0x00};
     Bytes stretch = BuildReadImageReply(1, Bytes(100, 0x11)), badStretch = stretch;
     badStretch.back() ^= 1;
+    MotionAreaMap area;
+    area.At(8, 11) = 2;
+    const Bytes areaFrame = BuildMotionAreaFrame(4, {0x50, 0x03, 0x04}, area);
     const struct {
         const char* name;
         bool ok;
@@ -140,6 +145,11 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
         {"query id with a reply's payload", !IsQueryIdRequest(BuildFrame(0, 0x01, Bytes{0xAA, 0x55}))},
         {"set picture reply is no packet size", !ParseSetPacketSizeReply(BuildSetPictureReply(1, 5, 1))},
         {"start reply with a wrong length", !ParseSubPacketStartReply(badLength)},
+        {"motion area", Holds(ParseMotionAreaFrame(areaFrame), [&](auto r) {
+             return r.cameraId == 4 && r.settings == MotionSettings{0x50, 0x03, 0x04} && r.area == area;
+         })},
+        {"motion area cut short", !ParseMotionAreaFrame(std::span(areaFrame).first(119))},
+        {"lens status is no motion alarm", !ParseMotionAlarm(BuildFrame(1, 0x73, Bytes(4, 0)))},
     };
     for (const auto& c : cases)
         EXPECT_TRUE(c.ok) << c.name;

@@ -17,6 +17,7 @@
 #include "protocol/crc_text.h"
 #include "protocol/frame.h"
 #include "protocol/frame_stream.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -127,12 +128,15 @@ std::vector<DecoderFamily> Families()
     const auto text = [](Span b) { return std::string_view(reinterpret_cast<const char*>(b.data()), b.size()); };
     return {
         {"frame envelope and camera id reply",
-         {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11)},
+         {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11),
+          BuildMotionAlarm(7)},
          [](Span b) {
              const auto header = ParseFrameHeader(b);
              EXPECT_TRUE(!header || header->command == b[frame::kCommandOffset]);
              const auto id = ParseQueryIdReply(b);
              EXPECT_TRUE(!id || *id == b[frame::kIdOffset]);
+             const auto alarm = ParseMotionAlarm(b);
+             EXPECT_TRUE(!alarm || (b.size() == motion::kAlarmLength && *alarm == b[frame::kIdOffset]));
              EXPECT_EQ(HasFrameHead(b), b.size() >= 2 && b[0] == 0x90 && b[1] == 0xEB);
              EXPECT_TRUE(!HasValidCrc(b) || b.size() >= 4);
              FrameCrc(b.data(), b.size());
@@ -177,7 +181,7 @@ std::vector<DecoderFamily> Families()
           Stamped(BuildSubPacketStartRequest(1)), Stamped(BuildGetPacketRequest(1, 9)),
           Stamped(BuildSimpleSubPacketRequest(1, {1024, 5, 1, true})), Stamped(BuildReadImageRequest(1, {0xFFFFFF, 0xFFFF})),
           Stamped(BuildQueryIdRequest()), Stamped(BuildSetIdRequest(1, 2)), Stamped(BuildSetBaudRequest(1, 6, true)),
-          BuildOsdFrame(1, 10, 20, 16, osdText)},
+          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildMotionAreaFrame(1, {80, 3, 4}, {}))},
          [](Span b) {
              ParseSetPictureRequest(b); ParseSetPacketSizeRequest(b); IsSubPacketStartRequest(b); ParseGetPacketRequest(b);
              IsQueryIdRequest(b); ParseSetIdRequest(b); ParseSetBaudRequest(b);
@@ -185,6 +189,7 @@ std::vector<DecoderFamily> Families()
              EXPECT_LE(ParseReadImageRequest(b).value_or(ReadImageRequest{}).offset, 0xFFFFFFu);
              const auto osd = ParseOsdFrame(b);
              EXPECT_TRUE(!osd || osd->text.size() + 5 + frame::kOverhead == b.size());
+             EXPECT_TRUE(!ParseMotionAreaFrame(b) || b.size() == motion::kAreaFrameLength);
          }},
         {"camera text, code page and typed hex",
          {{'s', 'e', 'n', 's', 'e', 'r', ' ', 'o', 'k', '\n'}, {'1', '2', '3', '4', '5', '6', '7', '8', '\n'}, {0x00},
