@@ -7,4 +7,10 @@ namespace res {
 // Main window "Quivra QZR Test Tool V4.0".
 const ui::DialogTemplate& MainDialogTemplate();
 
+// Burst test window "Continuously Shot (Motion Detection) Test".
+const ui::DialogTemplate& BurstTestTemplate();
+
+// Quick shot window "Dialog".
+const ui::DialogTemplate& QuickShotTemplate();
+
 }  // namespace res
