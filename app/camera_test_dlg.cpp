@@ -81,14 +81,16 @@ void CCameraTestDlg::OnPaint(ui::Canvas& canvas)
         part->OnPaint(canvas);
 }
 
-void CCameraTestDlg::EnumeratePorts()
+void CCameraTestDlg::EnumeratePorts() { EnumeratePorts(*this, IDC_COMPORT); }
+
+void CCameraTestDlg::EnumeratePorts(ui::CDialog& window, int comboId)
 {
     std::optional<std::vector<std::string>> devices = m_portSource ? m_portSource() : std::nullopt;
-    ui::CComboBox combo = Combo(IDC_COMPORT);
+    ui::CComboBox combo = window.Combo(comboId);
     for (const std::string& port : m_preferredPorts)
         combo.AddString(port);
     if (!devices) {
-        MessageBox("No serial port is found", "", ui::Icon::Stop);
+        window.MessageBox("No serial port is found", "", ui::Icon::Stop);
         return;
     }
     for (const std::string& device : *devices)

@@ -34,6 +34,7 @@ public:
     void EnumeratePorts();
     void OnOpenComms() override;
     void OnCloseComms() override;
+    void EnumeratePorts(ui::CDialog& window, int comboId) override;
 
 protected:
     bool OnInitDialog() override;
