@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "burst/burst_part.h"
 #include "capture/capture_part.h"
 #include "config/config_part.h"
 #include "firmware/firmware_part.h"
@@ -50,6 +51,7 @@ private:
     CConfigPart m_config{m_session};
     CFirmwarePart m_firmware{m_session};
     CLensPart m_lens{m_session};
+    CBurstPart m_burst{m_session};
 
     PortSource m_portSource;
     std::vector<std::string> m_preferredPorts;
