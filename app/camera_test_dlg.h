@@ -10,6 +10,7 @@
 #include "config/config_part.h"
 #include "firmware/firmware_part.h"
 #include "lens/lens_part.h"
+#include "quickshot/quick_shot_part.h"
 #include "session/services.h"
 #include "session/session.h"
 #include "ui/dialog.h"
@@ -52,6 +53,7 @@ private:
     CFirmwarePart m_firmware{m_session};
     CLensPart m_lens{m_session};
     CBurstPart m_burst{m_session};
+    CQuickShotPart m_quickShot{m_session};
 
     PortSource m_portSource;
     std::vector<std::string> m_preferredPorts;
