@@ -129,6 +129,17 @@ public:
     Bytes LastPicture() const;
     CameraStats Stats() const;
 
+    // Bursts and their stored pictures (burst_commands.cpp). A fault switch
+    // acts once, on the next reply it fits: a file packet carrying a number
+    // two above the one asked for, a list whose first name is a character
+    // short, a list without names.
+    enum class BurstFault { None, PacketNumber, ShortListEntry, EmptyList };
+    void SetBurstFault(BurstFault fault);
+    // Names of the stored pictures, oldest first, and one picture's JPEG
+    // (empty for an unknown name).
+    std::vector<std::string> StoredPictureNames() const;
+    Bytes StoredPicture(const std::string& name) const;
+
     // Waits until `count` frames have been received and handled (their reply
     // queued), or the timeout passes; true when they have.
     bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
