@@ -335,6 +335,37 @@ TEST(QtWindow, EndingWhileStartingNeverShowsTheWindow)
     EXPECT_FALSE(dialog.IsWindowOpen());
 }
 
+// A modal child window that polls its own port runs its timer while the
+// window under it keeps its own timer running.
+TEST(QtWindow, ParentAndChildTimersRunWhileTheChildIsModal)
+{
+    class PollingChild final : public ui::CDialog {
+    public:
+        PollingChild() : CDialog(kChild) {}
+        int ticks = 0;
+
+    protected:
+        bool OnInitDialog() override
+        {
+            CDialog::OnInitDialog();
+            SetTimer(1, 10);
+            QTimer::singleShot(150, [this] { EndDialog(ui::IDOK); });
+            return true;
+        }
+        void OnTimer(int) override { ++ticks; }
+    };
+    RecordingDialog dialog;
+    PollingChild child;
+    std::size_t parentTicksBefore = 0;
+    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
+        peer.SetTimer(7, 10);
+        parentTicksBefore = dialog.timers.size();
+        EXPECT_EQ(child.DoModal(), ui::IDOK);
+    });
+    EXPECT_GE(child.ticks, 3);
+    EXPECT_GE(dialog.timers.size() - parentTicksBefore, 3u);
+}
+
 TEST(QtConversions, DateTimeFormatsAndFileFilters)
 {
     EXPECT_EQ(qtui::QtDateTimeFormat("yyyy-MM-dd HH:mm:ss"), "yyyy-MM-dd HH:mm:ss");
