@@ -46,9 +46,9 @@ const ui::ControlTemplate kBurstControls[] = {
     {IDC_BURST_LAST_IMAGE, ControlKind::CheckBox, "Get the last image", 406, 218, 102, 10},
     {IDC_BURST_BEFORE, ControlKind::RadioButton, "Before the date", 406, 231, 102, 10, kGroup},
     {IDC_BURST_AFTER, ControlKind::RadioButton, "After the date", 406, 243, 102, 10},
-    {IDC_STATIC, ControlKind::Static, "Request No. of Images", 406, 258, 62, 9, kGroup},
-    {IDC_BURST_REQUEST_COUNT, ControlKind::Edit, "", 470, 256, 38, 12},
-    {IDC_BURST_REQUEST_LIST, ControlKind::PushButton, "Request File List", 406, 273, 102, 14},
+    {IDC_STATIC, ControlKind::Static, "Request No. of Images", 406, 255, 62, 17, kGroup},
+    {IDC_BURST_REQUEST_COUNT, ControlKind::Edit, "", 470, 257, 38, 12},
+    {IDC_BURST_REQUEST_LIST, ControlKind::PushButton, "Request File List", 406, 275, 102, 14},
 
     {IDC_BURST_STATE, ControlKind::Edit, "", 400, 297, 114, 12, kGroup | kDisabled},
     {IDC_BURST_PORT_INFO, ControlKind::Edit, "", 400, 313, 114, 12},
