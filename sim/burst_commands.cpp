@@ -41,8 +41,13 @@ std::int64_t SecondsOf(const CameraTime& t)
 
 CameraTime TimeOf(std::int64_t seconds)
 {
-    std::int64_t z = seconds / 86400 + DaysFromCivil(2000, 1, 1) + 719468;
-    const std::int64_t rest = seconds % 86400;
+    // Days rounded down, so that a time before 2000 (a request with month or
+    // day 0) still gives a time of day from 0 to 86399 seconds.
+    std::int64_t days = seconds / 86400;
+    if (seconds % 86400 < 0)
+        --days;
+    const std::int64_t rest = seconds - days * 86400;
+    const std::int64_t z = days + DaysFromCivil(2000, 1, 1) + 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(z - era * 146097);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
