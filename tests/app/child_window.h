@@ -1,9 +1,8 @@
 #pragma once
 
 // A window that a button of the main window runs modally, driven by the test
-// while it runs, as the script driver drives it: its controls, its timers and
-// the main window's on the same virtual clock, and the bytes its own port
-// reads from a camera the test plays.
+// as the script driver drives it: both windows' timers on the virtual clock,
+// and the bytes for its own port from a camera the test plays.
 
 #include <functional>
 
@@ -17,15 +16,14 @@ public:
 
     void Click(int id) { ASSERT_TRUE(backend.Click(dialog, id)) << id; }
     void SetText(int id, const std::string& text) { ASSERT_TRUE(backend.SetText(dialog, id, text)) << id; }
-    void Select(int id, const std::string& text) { ASSERT_TRUE(backend.Select(dialog, id, text)) << id << " " << text; }
+    void Select(int id, const std::string& text) { ASSERT_TRUE(backend.Select(dialog, id, text)) << id << text; }
     void Check(int id, int state) { ASSERT_TRUE(backend.Check(dialog, id, state)) << id; }
-    void DblClick(int id, int row) { ASSERT_TRUE(backend.DblClick(dialog, id, row)) << id << " " << row; }
+    void DblClick(int id, int row) { ASSERT_TRUE(backend.DblClick(dialog, id, row)) << id; }
     std::string Text(int id) const { return backend.Print(dialog, id).value_or("<no control>"); }
     bool Open() const { return backend.IsOpen(dialog) && !backend.HasEnded(dialog); }
-    // Runs both windows' timers for `ms` of virtual time.
     void Run(unsigned ms) { backend.RunLoop(ms); }
-    // Bytes for the window's port: each piece of at most `piece` bytes is
-    // queued at the port, then one tick of `tickMs` reads it.
+    // Pieces of at most `piece` bytes, each queued at the port, then read by
+    // a tick of `tickMs`.
     void Receive(PtyPair& pty, const Bytes& bytes, unsigned tickMs, std::size_t piece)
     {
         for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -41,9 +39,9 @@ public:
     ui::CDialog& dialog;
 };
 
-// Presses `button` in the main window and runs `body` in the window it opens;
-// a window the body leaves open is closed as its close box closes it. False
-// when no window opened.
+// Presses `button` in the main window and runs `body` in the window it opens,
+// which is then closed as its close box closes it, if still open. False when
+// no window opened.
 inline bool InChildWindow(Console& console, int button, const std::function<void(ChildWindow&)>& body)
 {
     bool opened = false;
