@@ -82,17 +82,18 @@ void CCameraTestDlg::OnPaint(ui::Canvas& canvas)
         part->OnPaint(canvas);
 }
 
-void CCameraTestDlg::EnumeratePorts()
+void CCameraTestDlg::EnumeratePorts() { EnumeratePorts(*this, IDC_COMPORT); }
+
+void CCameraTestDlg::EnumeratePorts(ui::CDialog& window, int comboId)
 {
     const std::optional<std::vector<std::string>> devices = m_portSource ? m_portSource() : std::nullopt;
-    AddPorts(devices.value_or(std::vector<std::string>{}));
+    AddPorts(window.Combo(comboId), devices.value_or(std::vector<std::string>{}));
     if (!devices)
-        MessageBox("No serial port is found", "", ui::Icon::Stop);
+        window.MessageBox("No serial port is found", "", ui::Icon::Stop);
 }
 
-void CCameraTestDlg::AddPorts(const std::vector<std::string>& devices)
+void CCameraTestDlg::AddPorts(ui::CComboBox combo, const std::vector<std::string>& devices)
 {
-    ui::CComboBox combo = Combo(IDC_COMPORT);
     for (const std::string& port : m_preferredPorts)
         combo.AddString(port);
     for (const std::string& device : devices)
@@ -108,7 +109,7 @@ void CCameraTestDlg::RefreshPorts()
     if (!devices)
         return;  // the list keeps what it had; start-up already said why
     combo.ResetContent();
-    AddPorts(*devices);
+    AddPorts(combo, *devices);
     if (const int index = combo.FindStringExact(-1, chosen); index >= 0)
         combo.SetCurSel(index);
     else

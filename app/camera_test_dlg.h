@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "burst/burst_part.h"
 #include "capture/capture_part.h"
 #include "config/config_part.h"
 #include "firmware/firmware_part.h"
 #include "lens/lens_part.h"
 #include "motion/motion_part.h"
+#include "quickshot/quick_shot_part.h"
 #include "session/services.h"
 #include "session/session.h"
 #include "ui/dialog.h"
@@ -39,6 +41,7 @@ public:
     void RefreshPorts();
     void OnOpenComms() override;
     void OnCloseComms() override;
+    void EnumeratePorts(ui::CDialog& window, int comboId) override;
 
 protected:
     bool OnInitDialog() override;
@@ -49,7 +52,7 @@ protected:
 
 private:
     // The built-in camera first, then the devices.
-    void AddPorts(const std::vector<std::string>& devices);
+    void AddPorts(ui::CComboBox combo, const std::vector<std::string>& devices);
 
     qzr::CSession m_session{*this};
     // The subsystems, one part each; a part registers itself with the session.
@@ -58,6 +61,8 @@ private:
     CFirmwarePart m_firmware{m_session};
     CLensPart m_lens{m_session};
     CMotionPart m_motion{m_session};
+    CBurstPart m_burst{m_session};
+    CQuickShotPart m_quickShot{m_session};
 
     PortSource m_portSource;
     std::vector<std::string> m_preferredPorts;

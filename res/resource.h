@@ -105,3 +105,33 @@ inline constexpr int IDC_MOTION_SENSITIVITY = 1161;
 inline constexpr int IDC_MOTION_INTERVAL = 1195;
 inline constexpr int IDC_MOTION_DENSITY = 1196;
 inline constexpr int IDC_MOTION_IMPORT = 1122;
+
+// Burst test window, template 145 "Continuously Shot (Motion Detection) Test".
+// Its ids reuse numbers of the main window's ids with other meanings.
+inline constexpr int IDD_BURST_TEST = 145;
+inline constexpr int IDC_BURST_PICTURE = 1194;
+inline constexpr int IDC_BURST_FILES = 1186;
+inline constexpr int IDC_BURST_LOG = 1021;
+inline constexpr int IDC_BURST_PORT = 1013;
+inline constexpr int IDC_BURST_OPEN_COMMS = 1007;
+inline constexpr int IDC_BURST_RESOLUTION = 1124;
+inline constexpr int IDC_BURST_QUALITY = 1125;
+inline constexpr int IDC_BURST_SHOTS = 1193;
+inline constexpr int IDC_BURST_INTERVAL = 1195;
+inline constexpr int IDC_BURST_SHOOT = 1008;
+inline constexpr int IDC_BURST_DATE = 1188;
+inline constexpr int IDC_BURST_LAST_IMAGE = 1191;
+inline constexpr int IDC_BURST_BEFORE = 1105;
+inline constexpr int IDC_BURST_AFTER = 1106;
+inline constexpr int IDC_BURST_REQUEST_COUNT = 1192;
+inline constexpr int IDC_BURST_REQUEST_LIST = 1009;
+inline constexpr int IDC_BURST_STATE = 1024;
+inline constexpr int IDC_BURST_PORT_INFO = 1131;
+
+// Quick shot window, template 144 "Dialog". Its ids too reuse main window numbers.
+inline constexpr int IDD_QUICK_SHOT = 144;
+inline constexpr int IDC_QUICK_PORT = 1013;
+inline constexpr int IDC_QUICK_SHOOT = 1007;
+inline constexpr int IDC_QUICK_OPEN_PORT = 1008;
+inline constexpr int IDC_QUICK_EXIT = 1009;
+inline constexpr int IDC_QUICK_STATUS = 1131;

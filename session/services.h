@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <span>
 
+namespace ui {
+class CDialog;
+}
+
 namespace qzr {
 
 // What one part of the main window offers the others. A part sets its pointer
@@ -79,6 +83,10 @@ class IShellService {
 public:
     virtual void OnOpenComms() = 0;
     virtual void OnCloseComms() = 0;
+    // Lists the serial ports in combo `comboId` of `window` as the Comport
+    // combo lists them (the built-in camera first); when the device list
+    // cannot be read, the operator is told over `window`.
+    virtual void EnumeratePorts(ui::CDialog& window, int comboId) = 0;
 
 protected:
     ~IShellService() = default;

@@ -136,6 +136,16 @@ public:
     std::size_t RefusedMotionAreas() const;
     // A motion alarm from this camera, or as camera `cameraId` when given.
     void RaiseMotionAlarm(std::optional<std::uint8_t> cameraId = std::nullopt);
+    // Bursts and their stored pictures (burst_commands.cpp). A fault switch
+    // acts once, on the next reply it fits: a file packet carrying a number
+    // two above the one asked for, a list whose first name is a character
+    // short, a list without names.
+    enum class BurstFault { None, PacketNumber, ShortListEntry, EmptyList };
+    void SetBurstFault(BurstFault fault);
+    // Names of the stored pictures, oldest first, and one picture's JPEG
+    // (empty for an unknown name).
+    std::vector<std::string> StoredPictureNames() const;
+    Bytes StoredPicture(const std::string& name) const;
 
     // Waits until `count` frames have been received and handled (their reply
     // queued), or the timeout passes; true when they have.

@@ -8,13 +8,19 @@ void AddConfigCommands(CommandTable& table);
 void AddCaptureCommands(CommandTable& table);
 void AddOsdCommands(CommandTable& table);
 void AddMotionCommands(CommandTable& table);
+void AddBurstCommands(CommandTable& table);
+void AddQuickShotCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
     AddConfigCommands(table);
+    // Before capture: while a stored file is being fetched, its packets are
+    // asked for with the picture transfer's command.
+    AddBurstCommands(table);
     AddCaptureCommands(table);
     AddOsdCommands(table);
     AddMotionCommands(table);
+    AddQuickShotCommands(table);
 }
 
 }  // namespace qzr::sim

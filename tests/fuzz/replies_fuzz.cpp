@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame.h"
 #include "protocol/motion.h"
@@ -52,6 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(stretch->data.size() == length && Within(stretch->data, bytes));
     }
     ParseImageReadyAnnouncement(bytes);
+    ParseBurstState(bytes);
+    IsExactlyOneFrame(bytes);
+    for (const auto entry : FileListEntries(bytes))
+        Require(entry.size() == burst::kEntryLength && Within(entry, bytes) && FileEntryText(entry).size() <= entry.size());
     if (const auto id = ParseQueryIdReply(bytes))
         Require(*id == data[frame::kIdOffset]);
     if (const auto id = ParseMotionAlarm(bytes))

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <span>
 
+#include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame_stream.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
+#include "protocol/quick_shot.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -38,6 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IsQueryIdRequest(bytes);
     ParseSetIdRequest(bytes);
     ParseSetBaudRequest(bytes);
+    ParseBurstShootRequest(bytes);
+    ParseListFilesRequest(bytes);
+    if (const auto file = ParseGetFileRequest(bytes))
+        Require(file->name.size() <= burst::kNameLength);
+    IsQuickSnapshotRequest(bytes);
     if (const auto osd = ParseOsdFrame(bytes))
         Require(osd->text.size() + 5 + frame::kOverhead == size);
     if (ParseMotionAreaFrame(bytes))

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/camera_text.h"
 #include "protocol/commands.h"
@@ -19,6 +20,7 @@
 #include "protocol/frame_stream.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
+#include "protocol/quick_shot.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 #include "protocol/text_codec.h"
@@ -156,7 +158,8 @@ std::vector<DecoderFamily> Families()
         {"sub-packet replies",
          {BuildSetPictureReply(1, 5, 1), BuildSetPacketSizeReply(1, 512), BuildSubPacketStartReply(1, {2000, 4}),
           BuildPacketReply(1, 3, packet), BuildPacketReply(1, 0, {}), BuildSimpleSubPacketReply(1, {70000, 69, 1024}),
-          BuildReadImageReply(1, packet), BuildReadImageReply(1, {}), BuildImageReadyAnnouncement(1, 0xFFFFFF)},
+          BuildReadImageReply(1, packet), BuildReadImageReply(1, {}), BuildImageReadyAnnouncement(1, 0xFFFFFF),
+          BuildBurstStatus(1, burst::kFinished, 5), BuildFileListReply(1, std::vector<std::string>{"20260305140709_01", "x"})},
          [](Span b) {
              EXPECT_TRUE(!IsSetPictureReply(b) || b.size() == subpacket::kControlReplyLength);
              EXPECT_TRUE(!ParseSetPacketSizeReply(b) || b.size() == subpacket::kControlReplyLength);
@@ -170,6 +173,12 @@ std::vector<DecoderFamily> Families()
                  EXPECT_EQ(reply->crcOk, HasValidCrc(b));
              }
              // The stretch length the console asked for may be anything, the largest sizes included.
+             EXPECT_TRUE(!ParseBurstState(b) || b.size() > burst::kStatusOffset);
+             EXPECT_EQ(IsExactlyOneFrame(b), b.size() > 6 && b.size() == LengthField(b) + 8u);
+             for (const Span entry : FileListEntries(b)) {
+                 EXPECT_TRUE(entry.size() == burst::kEntryLength && Within(entry, b));
+                 EXPECT_LE(FileEntryText(entry).size(), burst::kEntryLength);
+             }
              for (std::size_t length : {b.size() - std::min<std::size_t>(b.size(), 8), b.size(), std::size_t{0},
                                         std::size_t{0xFFFF}, SIZE_MAX - 7, SIZE_MAX - 1, SIZE_MAX}) {
                  const auto stretch = ParseReadImageReply(b, length);
@@ -181,7 +190,9 @@ std::vector<DecoderFamily> Families()
           Stamped(BuildSubPacketStartRequest(1)), Stamped(BuildGetPacketRequest(1, 9)),
           Stamped(BuildSimpleSubPacketRequest(1, {1024, 5, 1, true})), Stamped(BuildReadImageRequest(1, {0xFFFFFF, 0xFFFF})),
           Stamped(BuildQueryIdRequest()), Stamped(BuildSetIdRequest(1, 2)), Stamped(BuildSetBaudRequest(1, 6, true)),
-          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildMotionAreaFrame(1, {80, 3, 4}, {}))},
+          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildMotionAreaFrame(1, {80, 3, 4}, {})), BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}),
+          BuildListFilesRequest(1, {20, true, std::nullopt}), BuildGetFileRequest(1, {1024, "20260305140709_01"}),
+          BuildQuickSnapshotRequest()},
          [](Span b) {
              ParseSetPictureRequest(b); ParseSetPacketSizeRequest(b); IsSubPacketStartRequest(b); ParseGetPacketRequest(b);
              IsQueryIdRequest(b); ParseSetIdRequest(b); ParseSetBaudRequest(b);
@@ -190,6 +201,8 @@ std::vector<DecoderFamily> Families()
              const auto osd = ParseOsdFrame(b);
              EXPECT_TRUE(!osd || osd->text.size() + 5 + frame::kOverhead == b.size());
              EXPECT_TRUE(!ParseMotionAreaFrame(b) || b.size() == motion::kAreaFrameLength);
+             ParseBurstShootRequest(b); ParseListFilesRequest(b); IsQuickSnapshotRequest(b);
+             EXPECT_LE(ParseGetFileRequest(b).value_or(GetFileRequest{}).name.size(), burst::kNameLength);
          }},
         {"camera text, code page and typed hex",
          {{'s', 'e', 'n', 's', 'e', 'r', ' ', 'o', 'k', '\n'}, {'1', '2', '3', '4', '5', '6', '7', '8', '\n'}, {0x00},

@@ -335,6 +335,26 @@ TEST(QtWindow, EndingWhileStartingNeverShowsTheWindow)
     EXPECT_FALSE(dialog.IsWindowOpen());
 }
 
+// A modal child window that polls its own port runs its timer while the
+// window under it keeps its own timer running.
+TEST(QtWindow, ParentAndChildTimersRunWhileTheChildIsModal)
+{
+    struct PollingChild final : ui::CDialog {
+        PollingChild() : CDialog(kChild) {}
+        void OnTimer(int) override { ++ticks; }
+        int ticks = 0;
+    } child;
+    RecordingDialog dialog;
+    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
+        peer.SetTimer(7, 10);
+        QTimer::singleShot(0, [&] { child.SetTimer(1, 10); });
+        QTimer::singleShot(150, [&] { child.EndDialog(ui::IDOK); });
+        EXPECT_EQ(child.DoModal(), ui::IDOK);
+    });
+    EXPECT_GE(child.ticks, 3);
+    EXPECT_GE(dialog.timers.size(), 3u);
+}
+
 TEST(QtConversions, DateTimeFormatsAndFileFilters)
 {
     EXPECT_EQ(qtui::QtDateTimeFormat("yyyy-MM-dd HH:mm:ss"), "yyyy-MM-dd HH:mm:ss");
