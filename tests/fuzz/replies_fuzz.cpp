@@ -8,6 +8,8 @@
 
 #include "protocol/camera_id.h"
 #include "protocol/frame.h"
+#include "protocol/model.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -53,5 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseImageReadyAnnouncement(bytes);
     if (const auto id = ParseQueryIdReply(bytes))
         Require(*id == data[frame::kIdOffset]);
+    if (const auto serial = ParseSerialNumberReply(bytes))
+        Require(size == kSerialNumberReplyLength && serial->year < 99 && serial->month < 13 && serial->day < 32);
+    if (ParseModelReply(bytes))
+        Require(size == kModelReplyLength);
+    if (ContainsProductionDateNotice(bytes))
+        Require(size >= 9);
     return 0;
 }

@@ -8,7 +8,9 @@
 
 #include "protocol/camera_id.h"
 #include "protocol/frame_stream.h"
+#include "protocol/model.h"
 #include "protocol/osd.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -37,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IsQueryIdRequest(bytes);
     ParseSetIdRequest(bytes);
     ParseSetBaudRequest(bytes);
+    IsSerialNumberQuery(bytes);
+    IsModelQuery(bytes);
+    ParseSetModelRequest(bytes);
+    ParseSetFunctionRequest(bytes);
+    if (ParseBatchSettingRequest(bytes))
+        Require(size == 14);
     if (const auto osd = ParseOsdFrame(bytes))
         Require(osd->text.size() + 5 + frame::kOverhead == size);
 
