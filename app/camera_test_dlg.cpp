@@ -134,6 +134,7 @@ bool CTestApp::InitInstance()
 {
     CCameraTestDlg dialog;
     dialog.SetPreferredPorts(m_preferredPorts);
+    dialog.SetSettingsStore(m_pSettings);
     dialog.DoModal();
     return false;
 }

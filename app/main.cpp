@@ -15,6 +15,7 @@
 #include "app/camera_test_dlg.h"
 #include "headless/script.h"
 #include "qt/qt_app.h"
+#include "settings/qsettings_store.h"
 #include "sim/camera.h"
 
 namespace {
@@ -71,7 +72,9 @@ int main(int argc, char** argv)
         }
     }
 
+    qzr::CQSettingsStore settings;
     CTestApp app;
+    app.m_pSettings = &settings;
     if (camera)
         app.m_preferredPorts.push_back(camera->DevicePath());
 
