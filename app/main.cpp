@@ -5,7 +5,9 @@
 //                                                     by commands, no display
 //
 // --sim starts the built-in simulated camera and lists its device first in
-// the Comport combo, so the console shows pictures without hardware.
+// the Comport combo, so the console shows pictures without hardware. The
+// factory marker and the setting counter live in the user's settings
+// ($XDG_CONFIG_HOME/qzr/no.conf on Linux).
 #include <fstream>
 #include <iostream>
 #include <memory>

@@ -19,7 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // The settings this test program reads and writes: XDG_CONFIG_HOME points at a
-// directory of its own before anything opens the settings, for the whole run.
+// directory of its own, set before the first test here opens the settings and
+// kept for the rest of the run (the settings library takes the path once).
 class SettingsHome {
 public:
     SettingsHome() : m_dir(fs::temp_directory_path() / ("qzr-config-test-" + std::to_string(::getpid())))
@@ -60,7 +61,11 @@ public:
 private:
     fs::path m_dir;
 };
-const SettingsHome g_settings;
+const SettingsHome& Settings()
+{
+    static const SettingsHome home;
+    return home;
+}
 
 const std::string kFactory = "[General]\nkey=4711\nCount=17\n";
 
@@ -368,7 +373,7 @@ TEST(SettingCounter, CountsConfirmedSettingsInFactoryMode)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        g_settings.Write(c.settings);
+        Settings().Write(c.settings);
         Rig rig(true);
         Console& console = rig.console;
         EXPECT_EQ(console.Text(IDC_SET_COUNT), c.atStart);
@@ -378,7 +383,7 @@ TEST(SettingCounter, CountsConfirmedSettingsInFactoryMode)
         console.Click(IDC_SET_BAUD);
         console.Tick(10);
         EXPECT_EQ(console.Text(IDC_SET_COUNT), c.afterSet);
-        const auto stored = g_settings.Read();
+        const auto stored = Settings().Read();
         if (c.written) {
             EXPECT_TRUE(HasLine(stored, std::string("Count=") + c.afterSet)) << stored.value_or("<none>");
             EXPECT_TRUE(HasLine(stored, "key=4711")) << stored.value_or("<none>");
@@ -392,11 +397,11 @@ TEST(SettingCounter, ClearWritesZeroInFactoryModeOnly)
 {
     for (const std::string& settings : {kFactory, std::string("[General]\nkey=0000\nCount=17\n")}) {
         SCOPED_TRACE(settings);
-        g_settings.Write(settings);
+        Settings().Write(settings);
         Rig rig(true);
         rig.console.Click(IDC_CLEAR_COUNT);
         EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), "0");
-        const auto stored = g_settings.Read();
+        const auto stored = Settings().Read();
         if (settings == kFactory)
             EXPECT_TRUE(HasLine(stored, "Count=0") && HasLine(stored, "key=4711")) << stored.value_or("<none>");
         else
@@ -467,7 +472,7 @@ TEST(ProductionDateNotice, ShownInFactoryModeOnly)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        g_settings.Write(c.factory ? std::optional(kFactory) : std::nullopt);
+        Settings().Write(c.factory ? std::optional(kFactory) : std::nullopt);
         Rig rig(true);
         rig.Receive(c.chunk);
         EXPECT_EQ(rig.console.Text(IDC_LOG), c.shown ? "**********设置生产日期**********" : "");
@@ -478,11 +483,11 @@ TEST(ProductionDateNotice, ShownInFactoryModeOnly)
 // factory mode comes with the next feature that asks for it.
 TEST(ProductionDateNotice, MarkerAddedLaterTakesEffectAtTheNextFactoryFeature)
 {
-    g_settings.Write(std::nullopt);
+    Settings().Write(std::nullopt);
     Rig rig(true);
     const Bytes notice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
     rig.Receive({'o', 'k', '\n'});
-    g_settings.Write(kFactory);
+    Settings().Write(kFactory);
     rig.Receive(notice);
     EXPECT_EQ(rig.console.Text(IDC_LOG), "");
     rig.console.Click(IDC_BATCH_SETTING);
@@ -546,7 +551,7 @@ TEST(BatchSetting, SendsEveryChoiceInFactoryMode)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        g_settings.Write(c.factory ? std::optional(kFactory) : std::nullopt);
+        Settings().Write(c.factory ? std::optional(kFactory) : std::nullopt);
         Rig rig(true);
         CameraChoices& choices = rig.console.dialog.Session().m_choices;
         choices = {c.model, 4, 1, 0, 1};
@@ -600,7 +605,7 @@ struct FakeLens final : ILensService {
 // settings dialog.
 TEST(ConfigNeighbours, LensIsAskedThroughItsService)
 {
-    g_settings.Write(kFactory);
+    Settings().Write(kFactory);
     Rig rig(true);
     FakeLens lens;
     rig.console.dialog.Session().m_services.lens = &lens;
