@@ -18,61 +18,64 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The settings this test program reads and writes: XDG_CONFIG_HOME points at a
-// directory of its own, set before the first test here opens the settings and
-// kept for the rest of the run (the settings library takes the path once).
-class SettingsHome {
+// The settings file of this test program: XDG_CONFIG_HOME points at a
+// directory of its own from the first test that needs it to the end of the run.
+class SettingsFile {
 public:
-    SettingsHome() : m_dir(fs::temp_directory_path() / ("qzr-config-test-" + std::to_string(::getpid())))
+    SettingsFile() : m_dir(fs::temp_directory_path() / ("qzr-config-test-" + std::to_string(::getpid())))
     {
-        fs::create_directories(m_dir);
+        fs::create_directories(m_dir / "qzr");
         ::setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
     }
-    ~SettingsHome()
+    ~SettingsFile()
     {
         std::error_code ec;
         fs::remove_all(m_dir, ec);
     }
-    fs::path File() const { return m_dir / "qzr" / "no.conf"; }
-
-    // Writes the settings file, or removes it for nullopt. Each file gets a
-    // time of its own in the past: the settings library reads a file again
-    // only when its size or time changed, and a case follows the last within
-    // the same millisecond.
+    // Writes the file, or removes it for nullopt. Each file gets a time of its
+    // own in the past: the settings library reads a file again only when its
+    // size or time changed, and a case may follow the last within a millisecond.
     void Write(const std::optional<std::string>& ini) const
     {
         std::error_code ec;
-        fs::remove(File(), ec);
+        fs::remove(Path(), ec);
         if (!ini)
             return;
-        fs::create_directories(File().parent_path());
-        std::ofstream(File()) << *ini;
+        std::ofstream(Path()) << *ini;
         static int written = 0;
-        fs::last_write_time(File(), fs::file_time_type::clock::now() - std::chrono::seconds(++written));
+        fs::last_write_time(Path(), fs::file_time_type::clock::now() - std::chrono::seconds(++written));
     }
     std::optional<std::string> Read() const
     {
-        std::ifstream in(File());
+        std::ifstream in(Path());
         if (!in)
             return std::nullopt;
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
 private:
+    fs::path Path() const { return m_dir / "qzr" / "no.conf"; }
     fs::path m_dir;
 };
-const SettingsHome& Settings()
+const SettingsFile& Settings()
 {
-    static const SettingsHome home;
-    return home;
+    static const SettingsFile file;
+    return file;
 }
 
 const std::string kFactory = "[General]\nkey=4711\nCount=17\n";
+const Bytes kNotice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
 
-bool HasLine(const std::optional<std::string>& text, const std::string& line)
+bool HasLines(const std::optional<std::string>& text, std::initializer_list<std::string> lines)
 {
-    return text && ("\n" + *text + "\n").find("\n" + line + "\n") != std::string::npos;
+    for (const std::string& line : lines)
+        if (!text || ("\n" + *text + "\n").find("\n" + line + "\n") == std::string::npos)
+            return false;
+    return true;
 }
+
+// The bytes before the check field.
+Bytes Head(const Bytes& frame) { return Bytes(frame.begin(), frame.end() - 2); }
 
 // A camera on the test's end of the line that answers the id query the moment
 // the console writes it, when the line is at the camera's rate: the console's
@@ -100,9 +103,8 @@ struct IdCamera {
     std::vector<Write> Queries() const
     {
         std::vector<Write> queries;
-        for (const Write& w : writes)
-            if (IsQueryIdRequest(w.bytes))
-                queries.push_back(w);
+        std::copy_if(writes.begin(), writes.end(), std::back_inserter(queries),
+                     [](const Write& w) { return IsQueryIdRequest(w.bytes); });
         return queries;
     }
 
@@ -112,10 +114,8 @@ struct IdCamera {
     std::vector<Write> writes;
 };
 
-// The bytes before the check field, and whether the check field holds.
-Bytes Head(const Bytes& frame) { return Bytes(frame.begin(), frame.end() - 2); }
-
-// The main window with the test's camera on its port; the settings store when asked.
+// The main window with the test's camera on its port; with the settings store
+// when asked.
 struct Rig {
     explicit Rig(bool withStore = false, bool connect = true)
     {
@@ -128,13 +128,12 @@ struct Rig {
     }
     void Receive(const Bytes& bytes) { console.Receive(camera.pty, bytes); }
     std::string Ids() { return console.Text(IDC_OLD_ID) + "/" + console.Text(IDC_NEW_ID) + "/" + console.Text(IDC_CAMERA_ID); }
-    // The console's writes since `from`.
-    std::vector<Bytes> WritesSince(std::size_t from) const
+    // Types the ID and New ID and presses "Set".
+    void Set(const char* oldId, const char* newId)
     {
-        std::vector<Bytes> frames;
-        for (std::size_t i = from; i < camera.writes.size(); ++i)
-            frames.push_back(camera.writes[i].bytes);
-        return frames;
+        console.SetText(IDC_OLD_ID, oldId);
+        console.SetText(IDC_NEW_ID, newId);
+        console.Click(IDC_SET_BAUD);
     }
 
     CQSettingsStore store;
@@ -165,14 +164,12 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
         SCOPED_TRACE(c.rate);
         Rig rig;
         Console& console = rig.console;
-        console.SetText(IDC_OLD_ID, "1");
-        console.SetText(IDC_NEW_ID, "2");
         console.SetText(IDC_SET_BAUDRATE, c.rate);
         console.Check(IDC_SAVE_BAUD, c.save);
         rig.camera.rate = c.verifiedAt;
         rig.camera.answer = BuildQueryIdReply(2, c.code);
         const std::uint64_t t0 = console.backend.NowMs();
-        console.Click(IDC_SET_BAUD);
+        rig.Set("1", "2");
         EXPECT_EQ(console.Text(IDC_INFO), "New ID is set as2");
         console.Tick(10);
 
@@ -181,14 +178,13 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
         EXPECT_EQ(Head(w[0].bytes), (Bytes{0x90, 0xEB, 0x01, 0x0D, 0x01, 0x00, 0x02}));
         EXPECT_EQ(Head(w[1].bytes), (Bytes{0x90, 0xEB, 0x02, c.command, 0x01, 0x00, c.code}));
         EXPECT_EQ(Head(w[2].bytes), (Bytes{0x90, 0xEB, 0x00, 0x01, 0x02, 0x00, 0x55, 0xAA}));
-        for (const auto& write : w)
-            EXPECT_TRUE(HasValidCrc(write.bytes));
-        EXPECT_EQ(w[0].atMs - t0, 0u);
-        EXPECT_EQ(w[1].atMs - t0, 1000u);
-        EXPECT_EQ(w[2].atMs - t0, 1600u);
-        EXPECT_EQ(w[0].rate, 115200u);
-        EXPECT_EQ(w[1].rate, 115200u) << "both settings go out at the old rate";
-        EXPECT_EQ(w[2].rate, c.verifiedAt);
+        const std::uint64_t at[] = {0, 1000, 1600};
+        const std::uint32_t rates[] = {115200, 115200, c.verifiedAt};  // both settings go at the old rate
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_TRUE(HasValidCrc(w[i].bytes)) << i;
+            EXPECT_EQ(w[i].atMs - t0, at[i]) << i;
+            EXPECT_EQ(w[i].rate, rates[i]) << i;
+        }
         EXPECT_EQ(rig.Ids(), "2/2/2");
         EXPECT_EQ(console.Text(IDC_SET_BAUDRATE), c.shownRate);
         EXPECT_EQ(console.Text(IDC_BAUDRATE), c.shownLineRate);
@@ -196,18 +192,6 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
         EXPECT_FALSE(console.Enabled(IDC_OPEN_COMMS));
         EXPECT_TRUE(console.Enabled(IDC_CLOSE_COMMS));
     }
-    // The frames of the first case in full.
-    Rig rig;
-    rig.camera.rate = 38400;
-    rig.camera.answer = BuildQueryIdReply(2, 4);
-    rig.console.SetText(IDC_OLD_ID, "1");
-    rig.console.SetText(IDC_NEW_ID, "2");
-    rig.console.SetText(IDC_SET_BAUDRATE, "38400");
-    rig.console.Click(IDC_SET_BAUD);
-    rig.console.Tick(2);
-    EXPECT_EQ(rig.WritesSince(0), (std::vector<Bytes>{{0x90, 0xEB, 0x01, 0x0D, 0x01, 0x00, 0x02, 0xA5, 0x84},
-                                                       {0x90, 0xEB, 0x02, 0x0B, 0x01, 0x00, 0x04, 0x28, 0x2D},
-                                                       {0x90, 0xEB, 0x00, 0x01, 0x02, 0x00, 0x55, 0xAA, 0xD3, 0xA2}}));
 }
 
 // Nobody answers at the new rate: nine queries 300 ms apart, nothing taken,
@@ -215,60 +199,47 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
 TEST(SetIdAndBaud, UnansweredReadBackChangesNothing)
 {
     Rig rig;
-    Console& console = rig.console;
-    console.SetText(IDC_OLD_ID, "1");
-    console.SetText(IDC_NEW_ID, "2");
-    console.SetText(IDC_SET_BAUDRATE, "38400");
-    const std::uint64_t t0 = console.backend.NowMs();
-    console.Click(IDC_SET_BAUD);
-    console.Tick(40);
-    const auto queries = rig.camera.Queries();
-    ASSERT_EQ(queries.size(), 9u);
-    const std::uint64_t at[] = {1600, 1600, 1900, 2200, 2500, 2800, 3100, 3400, 3700};
-    for (std::size_t i = 0; i < queries.size(); ++i)
-        EXPECT_EQ(queries[i].atMs - t0, at[i]) << i;
+    rig.console.SetText(IDC_SET_BAUDRATE, "38400");
+    const std::uint64_t t0 = rig.console.backend.NowMs();
+    rig.Set("1", "2");
+    rig.console.Tick(40);
+    std::vector<std::uint64_t> at;
+    for (const auto& query : rig.camera.Queries())
+        at.push_back(query.atMs - t0);
+    EXPECT_EQ(at, (std::vector<std::uint64_t>{1600, 1600, 1900, 2200, 2500, 2800, 3100, 3400, 3700}));
     EXPECT_EQ(rig.Ids(), "1/2/1");
-    EXPECT_EQ(console.Text(IDC_SET_COUNT), "0");
+    EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), "0");
     EXPECT_EQ(LineRate(rig.camera.pty.Master()), 38400u);
-    EXPECT_TRUE(console.Messages().empty());
+    EXPECT_TRUE(rig.console.Messages().empty());
 }
 
-// A new id the camera cannot hold, or one the edit cannot give, sends nothing.
-TEST(SetIdAndBaud, IdOutOfRangeSendsNothing)
+// A new id the camera cannot hold, one the edit cannot give, or a port that
+// does not open: said once, no query; Open Comms stays disabled.
+TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
 {
+    const char* const kNoPort = "Serial port failed to open, stop query";
     const struct {
-        const char* newId;
-        const char* message;
+        int button;
+        const char *newId, *port, *message;
+        bool nothingWritten;
     } cases[] = {
-        {"256", "New ID is set 0～255"},
-        {"-1", "New ID is set 0～255"},
-        {"two", "Please enter an integer."},
+        {IDC_SET_BAUD, "256", nullptr, "New ID is set 0～255", true},
+        {IDC_SET_BAUD, "-1", nullptr, "New ID is set 0～255", true},
+        {IDC_SET_BAUD, "two", nullptr, "Please enter an integer.", true},
+        {IDC_SET_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, false},
+        {IDC_CHECK_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.newId);
-        Rig rig;
+        SCOPED_TRACE(std::string(c.newId) + " " + (c.port ? c.port : ""));
+        Rig rig(false, c.port == nullptr);
+        if (c.port)
+            rig.console.SetText(IDC_COMPORT, c.port);
         rig.console.SetText(IDC_NEW_ID, c.newId);
-        rig.console.Click(IDC_SET_BAUD);
+        rig.console.Click(c.button);
         rig.console.Tick(30);
         EXPECT_EQ(rig.console.Messages(), std::vector<std::string>{c.message});
-        EXPECT_TRUE(rig.camera.writes.empty());
-        EXPECT_FALSE(rig.console.Enabled(IDC_OPEN_COMMS));
-        EXPECT_TRUE(rig.console.Enabled(IDC_CLOSE_COMMS));
-    }
-}
-
-// The port cannot be opened: both procedures say so once and query nothing.
-TEST(SetIdAndBaud, PortThatDoesNotOpenStopsTheQuery)
-{
-    for (int button : {IDC_SET_BAUD, IDC_CHECK_BAUD}) {
-        SCOPED_TRACE(button);
-        Rig rig(false, false);
-        rig.console.SetText(IDC_COMPORT, "/dev/qzr-no-such-port");
-        rig.console.SetText(IDC_NEW_ID, "2");
-        rig.console.Click(button);
-        rig.console.Tick(30);
-        EXPECT_EQ(rig.console.Messages(), std::vector<std::string>{"Serial port failed to open, stop query"});
         EXPECT_TRUE(rig.camera.Queries().empty());
+        EXPECT_EQ(rig.camera.writes.empty(), c.nothingWritten);
         EXPECT_FALSE(rig.console.Enabled(IDC_OPEN_COMMS));
         EXPECT_TRUE(rig.console.Enabled(IDC_CLOSE_COMMS));
     }
@@ -281,51 +252,43 @@ TEST(SetIdAndBaud, PortThatDoesNotOpenStopsTheQuery)
 TEST(SearchBaudRate, FindsTheCameraAtItsRate)
 {
     Rig rig;
-    Console& console = rig.console;
     rig.camera.rate = 57600;
     rig.camera.answer = BuildQueryIdReply(7, 5);
-    const std::uint64_t t0 = console.backend.NowMs();
-    console.Click(IDC_CHECK_BAUD);
-    const auto queries = rig.camera.Queries();
-    ASSERT_EQ(queries.size(), 4u);
-    const std::uint32_t rates[] = {9600, 19200, 38400, 57600};
-    for (std::size_t i = 0; i < queries.size(); ++i) {
-        EXPECT_EQ(queries[i].rate, rates[i]);
-        EXPECT_EQ(queries[i].atMs - t0, 1000 * i);
-    }
+    const std::uint64_t t0 = rig.console.backend.NowMs();
+    rig.console.Click(IDC_CHECK_BAUD);
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> queries;
+    for (const auto& query : rig.camera.Queries())
+        queries.emplace_back(query.rate, query.atMs - t0);
+    EXPECT_EQ(queries, (std::vector<std::pair<std::uint32_t, std::uint64_t>>{{9600, 0}, {19200, 1000}, {38400, 2000}, {57600, 3000}}));
     EXPECT_EQ(rig.Ids(), "7/7/7");
-    EXPECT_EQ(console.Text(IDC_SET_BAUDRATE), "57600");
-    EXPECT_EQ(console.Text(IDC_BAUDRATE), "57600");
+    EXPECT_EQ(rig.console.Text(IDC_SET_BAUDRATE), "57600");
+    EXPECT_EQ(rig.console.Text(IDC_BAUDRATE), "57600");
     EXPECT_EQ(LineRate(rig.camera.pty.Master()), 57600u);
-    EXPECT_TRUE(console.dialog.Session().Port().IsOpen());
-    EXPECT_TRUE(console.Messages().empty());
+    EXPECT_TRUE(rig.console.dialog.Session().Port().IsOpen());
 }
 
-// Only a whole answer in one read counts: short or damaged ones leave the
-// search going through every rate, ending where the combo stands.
+// Only a whole answer in one read counts: otherwise every rate is tried and
+// the port ends where the Baud Rate combo stands.
 TEST(SearchBaudRate, IgnoresMalformedAnswers)
 {
     const struct {
-        const char* name;
         Bytes answer;
         const char* ids;
-        std::size_t queries;
+        std::uint32_t endRate;
     } cases[] = {
-        {"whole", {0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAA, 0x55, 0x00, 0x00}, "7/7/7", 1},
-        {"nine bytes", {0x90, 0xEB, 0x07, 0x01, 0x00, 0x00, 0x00, 0xAA, 0x55}, "7/7/7", 1},
-        {"eight bytes", {0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAA}, "0/0/1", 6},
-        {"byte 7 not AA", {0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAB, 0x55}, "0/0/1", 6},
-        {"another command", {0x90, 0xEB, 0x07, 0x02, 0x03, 0x00, 0x01, 0xAA, 0x55}, "0/0/1", 6},
+        {{0x90, 0xEB, 0x07, 0x01, 0x00, 0x00, 0x00, 0xAA, 0x55}, "7/7/7", 9600},
+        {{0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAA}, "0/0/1", 115200},
+        {{0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAB, 0x55}, "0/0/1", 115200},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.answer.size());
         Rig rig;
         rig.camera.rate = 9600;
         rig.camera.answer = c.answer;
         rig.console.Click(IDC_CHECK_BAUD);
         EXPECT_EQ(rig.Ids(), c.ids);
-        EXPECT_EQ(rig.camera.Queries().size(), c.queries);
-        EXPECT_EQ(LineRate(rig.camera.pty.Master()), c.queries == 1 ? 9600u : 115200u);
+        EXPECT_EQ(rig.camera.Queries().size(), c.endRate == 9600 ? 1u : 6u);
+        EXPECT_EQ(LineRate(rig.camera.pty.Master()), c.endRate);
     }
 }
 
@@ -341,81 +304,67 @@ TEST(DefaultSettings, CameraOneAt115200AndThePortReopened)
     console.Connect(rig.camera.pty.SlavePath(), "57600");  // reads the edits
     console.Click(IDC_DEFAULT_SETTINGS);
     EXPECT_EQ(rig.Ids(), "1/2/1");
-    EXPECT_EQ(console.Text(IDC_SET_BAUDRATE), "115200");
-    EXPECT_EQ(console.Text(IDC_BAUDRATE), "115200");
+    EXPECT_EQ(console.Text(IDC_SET_BAUDRATE) + " " + console.Text(IDC_BAUDRATE), "115200 115200");
     EXPECT_EQ(console.Text(IDC_SET_COUNT), "4");
     EXPECT_EQ(console.Text(IDC_STATUS), "Open serial port" + rig.camera.pty.SlavePath());
     EXPECT_EQ(LineRate(rig.camera.pty.Master()), 115200u);
-    EXPECT_FALSE(console.Enabled(IDC_OPEN_COMMS));
     EXPECT_TRUE(rig.camera.writes.empty());
 }
 
 // --- the setting counter -----------------------------------------------------------
 
-// The count shown at start and after one confirmed setting, and what the
-// settings file holds then; only a workstation with the marker keeps it.
-TEST(SettingCounter, CountsConfirmedSettingsInFactoryMode)
+// The count at start and after a confirmed setting or "Clear", and what the
+// settings file holds then: only a workstation with the marker keeps it.
+TEST(SettingCounter, KeptInFactoryModeOnly)
 {
     const std::string long98 = "5" + std::string(97, 'x'), long99 = "5" + std::string(98, 'x');
+    const std::string otherMarker = "[General]\nkey=4712\nCount=17\n";
     const struct {
         const char* name;
         std::optional<std::string> settings;
-        const char *atStart, *afterSet;
+        bool clear;  // "Clear" instead of a confirmed setting
+        const char *atStart, *after;
         bool written;
     } cases[] = {
-        {"marker and 17", kFactory, "17", "18", true},
-        {"another marker", "[General]\nkey=4712\nCount=17\n", "17", "18", false},
-        {"marker without Count", "[General]\nkey=4711\n", "0", "1", false},
-        {"Count 12abc", "[General]\nkey=4711\nCount=12abc\n", "12", "13", true},
-        {"no settings", std::nullopt, "0", "1", false},
-        {"Count of 98 bytes", "[General]\nkey=4711\nCount=" + long98 + "\n", "5", "6", true},
-        {"Count of 99 bytes: unreadable", "[General]\nkey=4711\nCount=" + long99 + "\n", "0", "1", false},
+        {"marker and 17", kFactory, false, "17", "18", true},
+        {"another marker", otherMarker, false, "17", "18", false},
+        {"marker without Count", "[General]\nkey=4711\n", false, "0", "1", false},
+        {"Count 12abc", "[General]\nkey=4711\nCount=12abc\n", false, "12", "13", true},
+        {"no settings", std::nullopt, false, "0", "1", false},
+        {"Count of 98 bytes", "[General]\nkey=4711\nCount=" + long98 + "\n", false, "5", "6", true},
+        {"Count of 99 bytes: unreadable", "[General]\nkey=4711\nCount=" + long99 + "\n", false, "0", "1", false},
+        {"Clear", kFactory, true, "17", "0", true},
+        {"Clear, another marker", otherMarker, true, "17", "0", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Settings().Write(c.settings);
         Rig rig(true);
-        Console& console = rig.console;
-        EXPECT_EQ(console.Text(IDC_SET_COUNT), c.atStart);
-        console.SetText(IDC_OLD_ID, "1");
-        console.SetText(IDC_NEW_ID, "2");
+        EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), c.atStart);
         rig.camera.answer = BuildQueryIdReply(2, 6);
-        console.Click(IDC_SET_BAUD);
-        console.Tick(10);
-        EXPECT_EQ(console.Text(IDC_SET_COUNT), c.afterSet);
-        const auto stored = Settings().Read();
-        if (c.written) {
-            EXPECT_TRUE(HasLine(stored, std::string("Count=") + c.afterSet)) << stored.value_or("<none>");
-            EXPECT_TRUE(HasLine(stored, "key=4711")) << stored.value_or("<none>");
-        } else {
-            EXPECT_EQ(stored, c.settings);
-        }
-    }
-}
-
-TEST(SettingCounter, ClearWritesZeroInFactoryModeOnly)
-{
-    for (const std::string& settings : {kFactory, std::string("[General]\nkey=0000\nCount=17\n")}) {
-        SCOPED_TRACE(settings);
-        Settings().Write(settings);
-        Rig rig(true);
-        rig.console.Click(IDC_CLEAR_COUNT);
-        EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), "0");
-        const auto stored = Settings().Read();
-        if (settings == kFactory)
-            EXPECT_TRUE(HasLine(stored, "Count=0") && HasLine(stored, "key=4711")) << stored.value_or("<none>");
+        if (c.clear)
+            rig.console.Click(IDC_CLEAR_COUNT);
         else
-            EXPECT_EQ(stored, settings);
+            rig.Set("1", "2");
+        rig.console.Tick(10);
+        EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), c.after);
+        const auto stored = Settings().Read();
+        if (c.written)
+            EXPECT_TRUE(HasLines(stored, {std::string("Count=") + c.after, "key=4711"})) << stored.value_or("<none>");
+        else
+            EXPECT_EQ(stored, c.settings);
     }
 }
 
 // --- serial number and production date ------------------------------------------
 
-Bytes SerialReply(std::initializer_list<std::uint8_t> bytes6to13)
+Bytes SerialReply(std::initializer_list<std::uint8_t> bytes6to13, std::size_t length = 16)
 {
-    Bytes reply = {0x90, 0xEB, 0x01, 0x51, 0x08, 0x00};
-    reply.insert(reply.end(), bytes6to13);
-    reply.insert(reply.end(), {0x00, 0x00});
+    Bytes reply(std::max<std::size_t>(length, 14), 0x00);
+    const std::uint8_t head[] = {0x90, 0xEB, 0x01, 0x51, 0x08, 0x00};
+    std::copy(std::begin(head), std::end(head), reply.begin());
+    std::copy(bytes6to13.begin(), bytes6to13.end(), reply.begin() + 6);
+    reply.resize(length);
     return reply;
 }
 
@@ -428,15 +377,12 @@ TEST(CheckDate, ShowsTheSerialNumberAndProductionDate)
     EXPECT_EQ(console.Text(IDC_WHOLE_PACKAGE), "1") << "replies are read in whole-package mode";
     EXPECT_EQ(console.Text(IDC_DATE), "Checking…");
     EXPECT_EQ(rig.camera.writes.back().bytes, (Bytes{0x90, 0xEB, 0x01, 0x51, 0x00, 0x00, 0x4A, 0x1F}));
-
-    Bytes fifteen = SerialReply({0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x99}), seventeen = fifteen;
-    fifteen.pop_back();
-    seventeen.push_back(0x00);
+    const std::initializer_list<std::uint8_t> valid = {0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x99};
     const struct {
         Bytes reply;
         const char* shown;
     } cases[] = {
-        {SerialReply({0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x99}), "Serial Number 1e240   Production date 7/31  2018  "},
+        {SerialReply(valid), "Serial Number 1e240   Production date 7/31  2018  "},
         {SerialReply({0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x00}),
          "Serial Number error 1e240   Production date 7/31  2018  "},
         {SerialReply({0xFF, 0xFF, 0xFF, 0xFF, 98, 12, 31, 0x99}), "Serial Number ffffffff   Production date 12/31  2098  "},
@@ -444,8 +390,8 @@ TEST(CheckDate, ShowsTheSerialNumberAndProductionDate)
         {SerialReply({0x00, 0x01, 0xE2, 0x40, 99, 7, 31, 0x99}), "查询出错"},
         {SerialReply({0x00, 0x01, 0xE2, 0x40, 18, 13, 31, 0x99}), "查询出错"},
         {SerialReply({0x00, 0x01, 0xE2, 0x40, 18, 7, 32, 0x99}), "查询出错"},
-        {fifteen, "Checking…"},
-        {seventeen, "Checking…"},
+        {SerialReply(valid, 15), "Checking…"},
+        {SerialReply(valid, 17), "Checking…"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -458,15 +404,14 @@ TEST(CheckDate, ShowsTheSerialNumberAndProductionDate)
 // In factory mode a notice is found anywhere in a chunk of 9 bytes or more.
 TEST(ProductionDateNotice, ShownInFactoryModeOnly)
 {
-    const Bytes notice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
     const struct {
         const char* name;
         bool factory;
         Bytes chunk;
         bool shown;
     } cases[] = {
-        {"notice", true, notice, true},
-        {"outside factory mode", false, notice, false},
+        {"notice", true, kNotice, true},
+        {"outside factory mode", false, kNotice, false},
         {"behind a byte, 9 bytes", true, {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, true},
         {"alone in 8 bytes", true, {0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, false},
     };
@@ -479,28 +424,7 @@ TEST(ProductionDateNotice, ShownInFactoryModeOnly)
     }
 }
 
-// Only the first chunk after start-up looks for the marker; after that,
-// factory mode comes with the next feature that asks for it.
-TEST(ProductionDateNotice, MarkerAddedLaterTakesEffectAtTheNextFactoryFeature)
-{
-    Settings().Write(std::nullopt);
-    Rig rig(true);
-    const Bytes notice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
-    rig.Receive({'o', 'k', '\n'});
-    Settings().Write(kFactory);
-    rig.Receive(notice);
-    EXPECT_EQ(rig.console.Text(IDC_LOG), "");
-    rig.console.Click(IDC_BATCH_SETTING);
-    rig.Receive(notice);
-    EXPECT_EQ(rig.console.Text(IDC_LOG), "**********设置生产日期**********");
-}
-
 // --- model and Batch Setting -------------------------------------------------------
-
-Bytes ModelReply(std::uint8_t code, std::uint8_t again, std::uint8_t mode)
-{
-    return {0x90, 0xEB, 0x01, 0xB8, 0x06, 0x00, 0x00, 0x00, 0x00, code, again, mode, 0x00, 0x00};
-}
 
 TEST(CheckModel, ShowsTheModelAndFunctionMode)
 {
@@ -510,21 +434,23 @@ TEST(CheckModel, ShowsTheModelAndFunctionMode)
     EXPECT_EQ(console.Text(IDC_LOG), "Checking…");
     EXPECT_EQ(rig.camera.writes.back().bytes,
               (Bytes{0x90, 0xEB, 0x01, 0xB7, 0x06, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x99, 0xCC}));
-    Bytes thirteen = ModelReply(0x22, 0x22, 3), fifteen = thirteen;
-    thirteen.pop_back();
-    fifteen.push_back(0x00);
+    const auto reply = [](std::uint8_t code, std::uint8_t again, std::uint8_t mode, std::size_t length = 14) {
+        Bytes bytes = {0x90, 0xEB, 0x01, 0xB8, 0x06, 0x00, 0x00, 0x00, 0x00, code, again, mode};
+        bytes.resize(length);
+        return bytes;
+    };
     const struct {
         Bytes reply;
         const char* shown;
     } cases[] = {
-        {ModelReply(0x22, 0x22, 3), "Complete： QZR-M2  Mode：3"},
-        {ModelReply(0x22, 0x23, 1), "Complete： Mode error  Fun1"},
-        {ModelReply(0x55, 0x55, 2), "Complete： Mode error  Mode：2"},  // J series: set, never named
-        {ModelReply(0x11, 0x11, 100), "Complete： QZR-L1N  Fun1"},
-        {ModelReply(0x4C, 0x4C, 99), "Complete： QZR-SC  Mode：99"},
-        {ModelReply(0x66, 0x66, 0), "Complete： Mode error  Fun1"},
-        {thirteen, "Checking…"},
-        {fifteen, "Checking…"},
+        {reply(0x22, 0x22, 3), "Complete： QZR-M2  Mode：3"},
+        {reply(0x22, 0x23, 1), "Complete： Mode error  Fun1"},
+        {reply(0x55, 0x55, 2), "Complete： Mode error  Mode：2"},  // J series: set, never named
+        {reply(0x11, 0x11, 100), "Complete： QZR-L1N  Fun1"},
+        {reply(0x4C, 0x4C, 99), "Complete： QZR-SC  Mode：99"},
+        {reply(0x66, 0x66, 0), "Complete： Mode error  Fun1"},
+        {reply(0x22, 0x22, 3, 13), "Checking…"},
+        {reply(0x22, 0x22, 3, 15), "Checking…"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -534,8 +460,9 @@ TEST(CheckModel, ShowsTheModelAndFunctionMode)
     }
 }
 
-// The choices of the settings dialog in one frame, in factory mode only.
-TEST(BatchSetting, SendsEveryChoiceInFactoryMode)
+// The choices of the settings dialog in one frame, in factory mode only; the
+// model and function mode alone for the settings dialog's buttons.
+TEST(BatchSetting, SendsTheChoicesInFactoryMode)
 {
     const struct {
         const char* name;
@@ -553,38 +480,29 @@ TEST(BatchSetting, SendsEveryChoiceInFactoryMode)
         SCOPED_TRACE(c.name);
         Settings().Write(c.factory ? std::optional(kFactory) : std::nullopt);
         Rig rig(true);
-        CameraChoices& choices = rig.console.dialog.Session().m_choices;
-        choices = {c.model, 4, 1, 0, 1};
+        rig.console.dialog.Session().m_choices = {c.model, 4, 1, 0, 1};
         rig.console.Check(IDC_SUB_PACKET, 1);
         rig.console.Click(IDC_BATCH_SETTING);
         std::vector<Bytes> sent;
-        for (const Bytes& frame : rig.WritesSince(0)) {
-            EXPECT_TRUE(HasValidCrc(frame));
-            sent.push_back(Head(frame));
+        for (const auto& write : rig.camera.writes) {
+            EXPECT_TRUE(HasValidCrc(write.bytes));
+            sent.push_back(Head(write.bytes));
         }
         EXPECT_EQ(sent, c.sent);
         EXPECT_EQ(rig.console.Messages(), c.messages);
         EXPECT_EQ(rig.console.Text(IDC_LOG), c.factory ? "设置中..." : "");
         EXPECT_EQ(rig.console.Text(IDC_WHOLE_PACKAGE), "1");
     }
-}
 
-// The settings dialog sets the model and the function mode through the
-// configuration's service.
-TEST(BatchSetting, ModelAndFunctionModeForTheSettingsDialog)
-{
     Rig rig;
     CSession& session = rig.console.dialog.Session();
     session.m_choices.m_strModel = "QZR-M2";
     session.m_choices.m_nFunctionMode = 3;
     session.m_services.config->SendModel();
     session.m_services.config->SendFunctionMode();
-    session.m_choices.m_strModel = "Large chip";
-    session.m_services.config->SendModel();
-    EXPECT_EQ(rig.WritesSince(0), (std::vector<Bytes>{{0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xE0, 0x03},
-                                                       {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x03, 0x03, 0x78, 0xE4},
-                                                       {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x11, 0x11, 0x16, 0x55}}));
-    EXPECT_EQ(rig.console.Messages(), std::vector<std::string>{"型号出错--未知"});
+    ASSERT_EQ(rig.camera.writes.size(), 2u);
+    EXPECT_EQ(rig.camera.writes[0].bytes, (Bytes{0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xE0, 0x03}));
+    EXPECT_EQ(rig.camera.writes[1].bytes, (Bytes{0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x03, 0x03, 0x78, 0xE4}));
 }
 
 // --- the lens neighbour --------------------------------------------------------------
@@ -594,30 +512,27 @@ struct FakeLens final : ILensService {
     void OnManualFocus() override {}
     void ReadFocusValues() override {}
     void StopManualFocusForNotice() override { ++stops; }
-    bool SnapAfterQuery() const override { return snap; }
+    bool SnapAfterQuery() const override { return true; }
     void OnSetting() override { ++settings; }
-    bool snap = true;
     int stops = 0, settings = 0;
 };
 
-// After "Set and Snapshot" every serial-number reply is followed 10 ms later by
-// a snapshot; a notice ends manual focusing; the first Batch Setting opens the
-// settings dialog.
+// After "Set and Snapshot" every serial-number reply, valid or not, is
+// followed by a snapshot; a notice ends manual focusing; the first Batch
+// Setting opens the settings dialog.
 TEST(ConfigNeighbours, LensIsAskedThroughItsService)
 {
     Settings().Write(kFactory);
     Rig rig(true);
     FakeLens lens;
     rig.console.dialog.Session().m_services.lens = &lens;
-
     rig.console.Click(IDC_CHECK_DATE);
     const std::size_t before = rig.camera.writes.size();
-    rig.Receive(SerialReply({0x00, 0x01, 0xE2, 0x40, 99, 7, 31, 0x99}));  // an error, followed all the same
+    rig.Receive(SerialReply({0x00, 0x01, 0xE2, 0x40, 99, 7, 31, 0x99}));
     rig.console.Tick();
     ASSERT_EQ(rig.camera.writes.size(), before + 1);
     EXPECT_EQ(rig.camera.writes.back().bytes[3], CMD_SNAPSHOT);
-
-    rig.Receive({0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2});
+    rig.Receive(kNotice);
     EXPECT_EQ(lens.stops, 1);
     rig.console.Click(IDC_BATCH_SETTING);
     rig.console.Click(IDC_BATCH_SETTING);

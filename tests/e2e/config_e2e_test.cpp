@@ -45,14 +45,6 @@ TEST(ConfigEndToEnd, NewIdAndRateAreReadBackAndCounted)
     EXPECT_EQ(run.out, "1173=17\n1131=New ID is set as2\n1137=2\n1138=2\n1127=2\n1016=38400\n");
     EXPECT_EQ(camera->CurrentId(), 2);
     EXPECT_EQ(camera->CurrentBaud(), 38400u);
-    // The settings at 115200, then the queries heard at 38400 (the first is
-    // read for before the camera's answer is through).
-    const auto frames = camera->ReceivedFrames();
-    ASSERT_GE(frames.size(), 3u);
-    EXPECT_EQ(ParseSetIdRequest(frames[0]), 2);
-    EXPECT_TRUE(ParseSetBaudRequest(frames[1]).value_or(SetBaudRequest{}).save);
-    for (std::size_t i = 2; i < frames.size(); ++i)
-        EXPECT_TRUE(IsQueryIdRequest(frames[i])) << i;
     const std::string settings = ReadFile(console.SettingsFile());
     EXPECT_TRUE(HasLine(settings, "Count=18")) << settings;
     EXPECT_TRUE(HasLine(settings, "key=4711")) << settings;
