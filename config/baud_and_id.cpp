@@ -6,7 +6,6 @@
 // cursor.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "config/config_part.h"
@@ -16,7 +15,6 @@
 
 namespace {
 
-constexpr int kVerifySettingTimer = 22;
 constexpr unsigned kVerifyDelayMs = 100;
 constexpr unsigned kAfterSetIdMs = 1000;
 constexpr unsigned kAfterSetBaudMs = 500;

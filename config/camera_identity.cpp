@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kSnapAfterQueryTimer = 135;
 constexpr unsigned kSnapAfterQueryMs = 10;
 constexpr std::uint8_t kUnknownModelCode = 0x11;
 // Function modes a model reply names; 0, 1 and 100 up read as function 1.

@@ -8,13 +8,6 @@
 #include "session/session.h"
 #include "ui/data_exchange.h"
 
-namespace {
-
-constexpr int kVerifySettingTimer = 22;
-constexpr int kSnapAfterQueryTimer = 135;
-
-}  // namespace
-
 CConfigPart::CConfigPart(qzr::CSession& session) : CDialogPart(session) { session.m_services.config = this; }
 
 void CConfigPart::AddControls(qzr::PartControls& controls)

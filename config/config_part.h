@@ -73,6 +73,11 @@ public:
     void OnCrcCheck();
 
 private:
+    // One-shot timers of the main window: the read-back of a new id and rate,
+    // and the snapshot after a serial-number reply.
+    static constexpr int kVerifySettingTimer = 22;
+    static constexpr int kSnapAfterQueryTimer = 135;
+
     qzr::RouteResult OnSerialNumberReply(qzr::Reply reply);
     qzr::RouteResult OnModelReply(qzr::Reply reply);
     void SwitchToWholePackage();
