@@ -154,6 +154,7 @@ bool CTestApp::InitInstance()
 {
     CCameraTestDlg dialog;
     dialog.SetPreferredPorts(m_preferredPorts);
+    dialog.SetSettingsStore(m_pSettings);
     dialog.DoModal();
     return false;
 }

@@ -31,6 +31,9 @@ public:
     using PortSource = std::function<std::optional<std::vector<std::string>>()>;
     void SetPortSource(PortSource source) { m_portSource = std::move(source); }
     void SetPreferredPorts(std::vector<std::string> ports) { m_preferredPorts = std::move(ports); }
+    // Where the factory marker and the setting counter are kept; none: a
+    // workstation without the marker.
+    void SetSettingsStore(qzr::ISettingsStore* store) { m_config.SetSettingsStore(store); }
 
     qzr::CSession& Session() { return m_session; }
 
@@ -73,5 +76,7 @@ class CTestApp {
 public:
     // Devices to list first in the Comport combo (the built-in camera).
     std::vector<std::string> m_preferredPorts;
+    // The per-user settings (factory marker, setting counter); none when null.
+    qzr::ISettingsStore* m_pSettings = nullptr;
     bool InitInstance();
 };

@@ -9,7 +9,9 @@
 // the Comport combo, so the console shows pictures without hardware.
 // --workdir is where pictures, loog.txt and the other files the windows write
 // go (made when missing); relative paths in the script's `file` answers are
-// still taken from the folder the console was started in.
+// still taken from the folder the console was started in. The factory marker
+// and the setting counter live in the user's settings
+// ($XDG_CONFIG_HOME/qzr/no.conf on Linux).
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -20,6 +22,7 @@
 #include "app/camera_test_dlg.h"
 #include "headless/script.h"
 #include "qt/qt_app.h"
+#include "settings/qsettings_store.h"
 #include "sim/camera.h"
 
 namespace {
@@ -81,7 +84,9 @@ int main(int argc, char** argv)
         }
     }
 
+    qzr::CQSettingsStore settings;
     CTestApp app;
+    app.m_pSettings = &settings;
     if (camera)
         app.m_preferredPorts.push_back(camera->DevicePath());
 

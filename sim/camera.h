@@ -73,6 +73,23 @@ private:
     }
 };
 
+// What the camera says about itself (configuration): its serial number and
+// production date, its model and function mode, and the switches Batch
+// Setting last set. The console changes the model, the function mode and the
+// switches; the rest is the camera's own.
+struct CameraIdentity {
+    std::uint32_t serialNumber = 0x0001E240;
+    int year = 2018;  // 2000 to 2255 fit the reply's byte; beyond 2098 the console reports an error
+    int month = 7;
+    int day = 31;
+    bool serialValid = true;  // false: the reply marks the serial number faulty
+    std::uint8_t modelCode = 0x11;  // QZR-L1N
+    std::uint8_t functionMode = 1;
+    bool whiteLight = false;
+    bool autoFocus = false;
+    bool alarm = false;
+};
+
 // Counters of the camera's line, for tests that wait for the camera.
 struct CameraStats {
     std::size_t bytesReceived = 0;
@@ -120,6 +137,12 @@ public:
     void SendText(const std::string& text);
     void SendTrigger();
     void SendRaw(const Bytes& bytes);
+
+    // Configuration: what the camera answers about itself, and the notice of a
+    // production date just set, sent on demand.
+    void SetIdentity(const CameraIdentity& identity);
+    CameraIdentity Identity() const;
+    void SendProductionDateNotice();
 
     // Every frame received, oldest first (the last 4096).
     std::vector<Bytes> ReceivedFrames() const;

@@ -1,10 +1,12 @@
 // qzr-camsim: a camera on a pseudo-terminal for the console to talk to.
 //   qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]
 //              [--alarm-every MS] [--alarm-id N]
+//              [--serial HEX] [--date YYYY-MM-DD] [--faulty-serial]
+//              [--model NAME|CODE] [--function N]
 // Prints the device to connect to (the link when one is made) and serves until
 // SIGINT or SIGTERM. SIGUSR1 raises a motion alarm, as does every MS
 // milliseconds with --alarm-every; --alarm-id gives the alarms another
-// camera's id.
+// camera's id. SIGUSR2 makes it send the notice of a production date just set.
 #include <signal.h>
 #include <time.h>
 
@@ -18,22 +20,55 @@
 #include <string>
 
 #include "protocol/camera_id.h"
+#include "protocol/model.h"
 #include "sim/camera.h"
 
 namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n"
-                         "                  [--alarm-every MS] [--alarm-id N]\n");
+    std::fprintf(stderr,
+                 "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n"
+                 "                  [--alarm-every MS] [--alarm-id N]\n"
+                 "                  [--serial HEX] [--date YYYY-MM-DD] [--faulty-serial] [--model NAME|CODE] [--function N]\n");
     return 2;
 }
 
-bool ParseNumber(const char* text, unsigned long max, unsigned long& value)
+bool ParseNumber(const char* text, unsigned long max, unsigned long& value, int base = 10)
 {
     char* end = nullptr;
-    value = std::strtoul(text, &end, 10);
-    return end && *end == '\0' && end != text && value <= max;
+    value = std::strtoul(text, &end, base);
+    return end && *end == '\0' && end != text && text[0] != '-' && value <= max;
+}
+
+// YYYY-MM-DD with the year 2000 to 2255, which the reply's byte holds; month
+// and day as given, so that a camera with a date out of range can be played.
+bool ParseDate(const char* text, qzr::sim::CameraIdentity& identity)
+{
+    int year = 0, month = 0, day = 0;
+    char rest = 0;
+    if (std::sscanf(text, "%4d-%2d-%2d%c", &year, &month, &day, &rest) != 3)
+        return false;
+    if (year < 2000 || year > 2255 || month < 0 || month > 255 || day < 0 || day > 255)
+        return false;
+    identity.year = year;
+    identity.month = month;
+    identity.day = day;
+    return true;
+}
+
+// A model name of the table, or its code in hexadecimal.
+bool ParseModel(const char* text, std::uint8_t& code)
+{
+    if (const auto named = qzr::ModelCodeOfName(text)) {
+        code = *named;
+        return true;
+    }
+    unsigned long value = 0;
+    if (!ParseNumber(text, 0xFF, value, 16))
+        return false;
+    code = static_cast<std::uint8_t>(value);
+    return true;
 }
 
 }  // namespace
@@ -43,6 +78,7 @@ int main(int argc, char** argv)
     qzr::sim::CameraOptions options;
     unsigned long alarmEveryMs = 0;
     std::optional<std::uint8_t> alarmId;
+    qzr::sim::CameraIdentity identity;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -66,6 +102,18 @@ int main(int argc, char** argv)
         } else if (arg == "--alarm-id" && hasValue && ParseNumber(argv[i + 1], 255, value)) {
             alarmId = static_cast<std::uint8_t>(value);
             ++i;
+        } else if (arg == "--serial" && hasValue && ParseNumber(argv[i + 1], 0xFFFFFFFF, value, 16)) {
+            identity.serialNumber = static_cast<std::uint32_t>(value);
+            ++i;
+        } else if (arg == "--date" && hasValue && ParseDate(argv[i + 1], identity)) {
+            ++i;
+        } else if (arg == "--faulty-serial") {
+            identity.serialValid = false;
+        } else if (arg == "--model" && hasValue && ParseModel(argv[i + 1], identity.modelCode)) {
+            ++i;
+        } else if (arg == "--function" && hasValue && ParseNumber(argv[i + 1], 255, value)) {
+            identity.functionMode = static_cast<std::uint8_t>(value);
+            ++i;
         } else {
             return Usage();
         }
@@ -77,6 +125,7 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     qzr::sim::Camera camera(options);
@@ -85,6 +134,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qzr-camsim: %s\n", error.c_str());
         return 1;
     }
+    camera.SetIdentity(identity);
     const std::string path = options.linkPath.empty() ? camera.DevicePath() : camera.LinkPath();
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
@@ -109,9 +159,12 @@ int main(int argc, char** argv)
                 continue;
             }
         }
-        if (signal != SIGUSR1)
+        if (signal == SIGUSR1)
+            camera.RaiseMotionAlarm(alarmId);
+        else if (signal == SIGUSR2)
+            camera.SendProductionDateNotice();
+        else
             break;
-        camera.RaiseMotionAlarm(alarmId);
     }
     camera.Stop();
     return 0;

@@ -90,7 +90,7 @@ TEST(MainWindow, FailedOpenLeavesOpenCommsDisabled)
         std::string baud;
     } cases[] = {
         {"missing device", "/dev/qzr-missing", "115200"},
-        {"rate the line cannot run at", "", "12345"},
+        {"rate the line cannot run at", "", "0"},
     };
     for (const auto& c : cases) {
         PtyPair pty;

@@ -9,7 +9,9 @@
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame.h"
+#include "protocol/model.h"
 #include "protocol/motion.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -61,5 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(*id == data[frame::kIdOffset]);
     if (const auto id = ParseMotionAlarm(bytes))
         Require(size == motion::kAlarmLength && *id == data[frame::kIdOffset]);
+    if (const auto serial = ParseSerialNumberReply(bytes))
+        Require(size == kSerialNumberReplyLength && serial->year < 99 && serial->month < 13 && serial->day < 32);
+    if (ParseModelReply(bytes))
+        Require(size == kModelReplyLength);
+    if (ContainsProductionDateNotice(bytes))
+        Require(size >= 9);
     return 0;
 }

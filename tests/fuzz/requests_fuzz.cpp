@@ -9,9 +9,11 @@
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame_stream.h"
+#include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/quick_shot.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -45,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto file = ParseGetFileRequest(bytes))
         Require(file->name.size() <= burst::kNameLength);
     IsQuickSnapshotRequest(bytes);
+    IsSerialNumberQuery(bytes);
+    IsModelQuery(bytes);
+    ParseSetModelRequest(bytes);
+    ParseSetFunctionRequest(bytes);
+    if (ParseBatchSettingRequest(bytes))
+        Require(size == 14);
     if (const auto osd = ParseOsdFrame(bytes))
         Require(osd->text.size() + 5 + frame::kOverhead == size);
     if (ParseMotionAreaFrame(bytes))

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "protocol/camera_id.h"
+#include "protocol/model.h"
 #include "protocol/motion.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -52,6 +54,19 @@ TEST(CameraFrames, BuildersProduceTheWireBytes)
         {"image ready", BuildImageReadyAnnouncement(3, 0x012345),
          {0x90, 0xEB, 0x03, 0x42, 0x04, 0x00, 0x45, 0x23, 0x01, 0x00, 0xA5, 0x4D}},
         {"motion alarm", BuildMotionAlarm(7), {0x90, 0xEB, 0x07, 0x54, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE8, 0xEA}},
+        {"serial number query", BuildSerialNumberQuery(1), {0x90, 0xEB, 0x01, 0x51, 0x00, 0x00, 0xC1, 0xC2}},
+        {"serial number reply", BuildSerialNumberReply(1, {0x0001E240, 18, 7, 31, true}),
+         {0x90, 0xEB, 0x01, 0x51, 0x08, 0x00, 0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x99, 0x6C, 0x5B}},
+        {"production date notice", BuildProductionDateNotice(1),
+         {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2}},
+        {"model query", BuildModelQuery(1),
+         {0x90, 0xEB, 0x01, 0xB7, 0x06, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0xC1, 0xC2}},
+        {"model reply", BuildModelReply(2, 0x22, 3),
+         {0x90, 0xEB, 0x02, 0xB8, 0x06, 0x00, 0x00, 0x00, 0x00, 0x22, 0x22, 0x03, 0x4F, 0x84}},
+        {"set model", BuildSetModelRequest(1, 0x22), {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xC1, 0xC2}},
+        {"set function", BuildSetFunctionRequest(1, 3), {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x03, 0x03, 0xC1, 0xC2}},
+        {"batch setting", BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}),
+         {0x90, 0xEB, 0x01, 0xE8, 0x06, 0x00, 0x33, 0xCC, 0x33, 0x33, 0x33, 0x04, 0xC1, 0xC2}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.built, c.expected) << c.name;
@@ -86,6 +101,11 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
     MotionAreaMap area;
     area.At(8, 11) = 2;
     const Bytes areaFrame = BuildMotionAreaFrame(4, {0x50, 0x03, 0x04}, area);
+    Bytes setModelCopiesDiffer = BuildSetModelRequest(1, 0x22), batchBadSwitch = BuildBatchSettingRequest(1, {}),
+          batchCopiesDiffer = BuildBatchSettingRequest(1, {});
+    setModelCopiesDiffer[9] = 0x23;
+    batchBadSwitch[7] = 0x34;
+    batchCopiesDiffer[10] = 1;
     const struct {
         const char* name;
         bool ok;
@@ -150,6 +170,27 @@ TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
          })},
         {"motion area cut short", !ParseMotionAreaFrame(std::span(areaFrame).first(119))},
         {"lens status is no motion alarm", !ParseMotionAlarm(BuildFrame(1, 0x73, Bytes(4, 0)))},
+        {"serial number query", IsSerialNumberQuery(BuildSerialNumberQuery(4))},
+        {"serial number reply", Holds(ParseSerialNumberReply(BuildSerialNumberReply(1, {0xFEDCBA98, 98, 12, 31, false})),
+                                      [](auto r) {
+                                          return r.serialNumber == 0xFEDCBA98u && r.year == 98 && r.month == 12 &&
+                                                 r.day == 31 && !r.serialValid;
+                                      })},
+        {"notice", ContainsProductionDateNotice(BuildProductionDateNotice(5))},
+        {"model query", IsModelQuery(BuildModelQuery(3))},
+        {"model reply", Holds(ParseModelReply(BuildModelReply(1, 0x4C, 99)), [](auto r) {
+             return r.modelCode == 0x4C && r.modelCodeAgain == 0x4C && r.functionMode == 99;
+         })},
+        {"set model", ParseSetModelRequest(BuildSetModelRequest(1, 0x5C)) == 0x5C},
+        {"set model, copies differ", !ParseSetModelRequest(setModelCopiesDiffer)},
+        {"set function", ParseSetFunctionRequest(BuildSetFunctionRequest(1, 6)) == 6},
+        {"set model is no set function", !ParseSetFunctionRequest(BuildSetModelRequest(1, 6))},
+        {"batch setting", Holds(ParseBatchSettingRequest(BuildBatchSettingRequest(1, {false, true, false, 0x1C, 2})),
+                                [](auto r) {
+                                    return !r.whiteLight && r.autoFocus && !r.alarm && r.modelCode == 0x1C && r.functionMode == 2;
+                                })},
+        {"batch setting, switch neither on nor off", !ParseBatchSettingRequest(batchBadSwitch)},
+        {"batch setting, copies differ", !ParseBatchSettingRequest(batchCopiesDiffer)},
     };
     for (const auto& c : cases)
         EXPECT_TRUE(c.ok) << c.name;

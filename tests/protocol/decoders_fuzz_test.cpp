@@ -18,9 +18,11 @@
 #include "protocol/crc_text.h"
 #include "protocol/frame.h"
 #include "protocol/frame_stream.h"
+#include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/quick_shot.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 #include "protocol/text_codec.h"
@@ -129,9 +131,10 @@ std::vector<DecoderFamily> Families()
     const std::uint8_t osdText[] = {'Q', 'Z', 'R', 0xD6, 0xD0};
     const auto text = [](Span b) { return std::string_view(reinterpret_cast<const char*>(b.data()), b.size()); };
     return {
-        {"frame envelope and camera id reply",
+        {"frame envelope, camera id, serial number, model and alarm replies",
          {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11),
-          BuildMotionAlarm(7)},
+          BuildMotionAlarm(7), BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31, false}), BuildModelReply(1, 0x5C, 0xFF),
+          {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}},
          [](Span b) {
              const auto header = ParseFrameHeader(b);
              EXPECT_TRUE(!header || header->command == b[frame::kCommandOffset]);
@@ -139,6 +142,11 @@ std::vector<DecoderFamily> Families()
              EXPECT_TRUE(!id || *id == b[frame::kIdOffset]);
              const auto alarm = ParseMotionAlarm(b);
              EXPECT_TRUE(!alarm || (b.size() == motion::kAlarmLength && *alarm == b[frame::kIdOffset]));
+             const auto serial = ParseSerialNumberReply(b);
+             EXPECT_TRUE(!serial || (b.size() == kSerialNumberReplyLength && serial->year < 99 && serial->month < 13 &&
+                                     serial->day < 32));
+             EXPECT_TRUE(!ParseModelReply(b) || b.size() == kModelReplyLength);
+             EXPECT_TRUE(!ContainsProductionDateNotice(b) || b.size() >= 9);
              EXPECT_EQ(HasFrameHead(b), b.size() >= 2 && b[0] == 0x90 && b[1] == 0xEB);
              EXPECT_TRUE(!HasValidCrc(b) || b.size() >= 4);
              FrameCrc(b.data(), b.size());
@@ -190,12 +198,16 @@ std::vector<DecoderFamily> Families()
           Stamped(BuildSubPacketStartRequest(1)), Stamped(BuildGetPacketRequest(1, 9)),
           Stamped(BuildSimpleSubPacketRequest(1, {1024, 5, 1, true})), Stamped(BuildReadImageRequest(1, {0xFFFFFF, 0xFFFF})),
           Stamped(BuildQueryIdRequest()), Stamped(BuildSetIdRequest(1, 2)), Stamped(BuildSetBaudRequest(1, 6, true)),
-          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildMotionAreaFrame(1, {80, 3, 4}, {})), BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}),
-          BuildListFilesRequest(1, {20, true, std::nullopt}), BuildGetFileRequest(1, {1024, "20260305140709_01"}),
-          BuildQuickSnapshotRequest()},
+          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildMotionAreaFrame(1, {80, 3, 4}, {})),
+          BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}), BuildListFilesRequest(1, {20, true, std::nullopt}),
+          BuildGetFileRequest(1, {1024, "20260305140709_01"}), BuildQuickSnapshotRequest(), Stamped(BuildSerialNumberQuery(1)),
+          Stamped(BuildModelQuery(1)), Stamped(BuildSetModelRequest(1, 0x22)), Stamped(BuildSetFunctionRequest(1, 3)),
+          Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}))},
          [](Span b) {
              ParseSetPictureRequest(b); ParseSetPacketSizeRequest(b); IsSubPacketStartRequest(b); ParseGetPacketRequest(b);
              IsQueryIdRequest(b); ParseSetIdRequest(b); ParseSetBaudRequest(b);
+             IsSerialNumberQuery(b); IsModelQuery(b); ParseSetModelRequest(b); ParseSetFunctionRequest(b);
+             EXPECT_TRUE(!ParseBatchSettingRequest(b) || b.size() == 14u);
              EXPECT_TRUE(!ParseSimpleSubPacketRequest(b) || b.size() == 12u);
              EXPECT_LE(ParseReadImageRequest(b).value_or(ReadImageRequest{}).offset, 0xFFFFFFu);
              const auto osd = ParseOsdFrame(b);
