@@ -119,6 +119,12 @@ void CDialog::CheckDlgButton(int id, int state)
         m_peer->SetCheck(id, state);
 }
 
+void CDialog::SetProgress(int id, const std::optional<Progress>& progress)
+{
+    if (m_peer)
+        m_peer->SetProgress(id, progress);
+}
+
 Rect CDialog::GetClientRect(int id) const { return m_peer ? m_peer->ClientRect(id) : Rect{}; }
 
 void CDialog::SetTimer(int timerId, unsigned periodMs)
@@ -136,6 +142,8 @@ void CDialog::KillTimer(int timerId)
 void CDialog::Sleep(unsigned ms) { CurrentBackend().Sleep(ms); }
 
 DateTime CDialog::LocalTime() const { return CurrentBackend().LocalTime(); }
+
+std::uint64_t CDialog::TickCount() const { return CurrentBackend().TickCount(); }
 
 int CDialog::MessageBox(std::string_view text, std::string_view caption, Icon icon)
 {
