@@ -1,12 +1,17 @@
 // qzr-camsim: a camera on a pseudo-terminal for the console to talk to.
 //   qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]
+//              [--firmware-out PATH] [--firmware-order in-order|reverse|random]
+//              [--firmware-lose K]
 // Prints the device to connect to (the link when one is made) and serves until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM. During a firmware upgrade it asks for the packets in the
+// given order, loses its first request for packet K if asked to, logs on
+// standard error and writes the program it received to the --firmware-out file.
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "protocol/camera_id.h"
@@ -16,7 +21,9 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n");
+    std::fprintf(stderr, "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n"
+                         "                  [--firmware-out PATH] [--firmware-order in-order|reverse|random]\n"
+                         "                  [--firmware-lose K]\n");
     return 2;
 }
 
@@ -27,11 +34,24 @@ bool ParseNumber(const char* text, unsigned long max, unsigned long& value)
     return end && *end == '\0' && end != text && value <= max;
 }
 
+std::optional<qzr::sim::UpgradeOrder> UpgradeOrderOf(const std::string& name)
+{
+    if (name == "in-order")
+        return qzr::sim::UpgradeOrder::InOrder;
+    if (name == "reverse")
+        return qzr::sim::UpgradeOrder::Reverse;
+    if (name == "random")
+        return qzr::sim::UpgradeOrder::RandomWithRepeats;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     qzr::sim::CameraOptions options;
+    qzr::sim::UpgradeOptions upgrade;
+    std::optional<std::uint16_t> loseRequest;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -49,6 +69,13 @@ int main(int argc, char** argv)
             options.linkPath = argv[++i];
         } else if (arg == "--state" && hasValue) {
             options.stateFile = argv[++i];
+        } else if (arg == "--firmware-out" && hasValue) {
+            upgrade.outPath = argv[++i];
+        } else if (arg == "--firmware-order" && hasValue && UpgradeOrderOf(argv[i + 1])) {
+            upgrade.order = *UpgradeOrderOf(argv[++i]);
+        } else if (arg == "--firmware-lose" && hasValue && ParseNumber(argv[i + 1], 0xFFFF, value)) {
+            loseRequest = static_cast<std::uint16_t>(value);
+            ++i;
         } else {
             return Usage();
         }
@@ -67,6 +94,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qzr-camsim: %s\n", error.c_str());
         return 1;
     }
+    upgrade.log = [](const std::string& line) { std::fprintf(stderr, "qzr-camsim: %s\n", line.c_str()); };
+    camera.SetUpgradeOptions(upgrade);
+    if (loseRequest)
+        camera.AddUpgradeRequestFault({qzr::sim::UpgradeRequestFault::Kind::Lost, loseRequest});
     const std::string path = options.linkPath.empty() ? camera.DevicePath() : camera.LinkPath();
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);

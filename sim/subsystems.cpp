@@ -7,12 +7,14 @@ namespace qzr::sim {
 void AddConfigCommands(CommandTable& table);
 void AddCaptureCommands(CommandTable& table);
 void AddOsdCommands(CommandTable& table);
+void AddFirmwareCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
     AddConfigCommands(table);
     AddCaptureCommands(table);
     AddOsdCommands(table);
+    AddFirmwareCommands(table);
 }
 
 }  // namespace qzr::sim
