@@ -7,6 +7,7 @@
 #include <span>
 
 #include "protocol/camera_id.h"
+#include "protocol/firmware.h"
 #include "protocol/frame.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -53,5 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseImageReadyAnnouncement(bytes);
     if (const auto id = ParseQueryIdReply(bytes))
         Require(*id == data[frame::kIdOffset]);
+    // A firmware packet request, gathered from two reads of the same bytes.
+    UpgradeRequestGatherer gathered;
+    gathered.Offer(bytes);
+    gathered.Offer(bytes);
+    Require(gathered.Gathered().size() < upgrade::kRequestBufferSize);
+    ReadUpgradeRequest(gathered.Gathered(), size >= 3 ? data[frame::kIdOffset] : 1);
     return 0;
 }

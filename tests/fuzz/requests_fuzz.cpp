@@ -7,6 +7,7 @@
 #include <span>
 
 #include "protocol/camera_id.h"
+#include "protocol/firmware.h"
 #include "protocol/frame_stream.h"
 #include "protocol/osd.h"
 #include "protocol/snapshot.h"
@@ -39,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseSetBaudRequest(bytes);
     if (const auto osd = ParseOsdFrame(bytes))
         Require(osd->text.size() + 5 + frame::kOverhead == size);
+    ParseUpgradeStart(bytes);
+    if (const auto packet = ParseUpgradePacket(bytes))
+        Require(packet->data.size() + upgrade::kPacketOverhead == size && packet->data.data() == data + upgrade::kPacketHeadLength);
 
     // The first byte sets the piece size and the largest payload.
     if (size == 0)

@@ -15,6 +15,7 @@
 #include "protocol/commands.h"
 #include "protocol/crc16.h"
 #include "protocol/crc_text.h"
+#include "protocol/firmware.h"
 #include "protocol/frame.h"
 #include "protocol/frame_stream.h"
 #include "protocol/osd.h"
@@ -126,9 +127,17 @@ std::vector<DecoderFamily> Families()
     const std::uint8_t osdText[] = {'Q', 'Z', 'R', 0xD6, 0xD0};
     const auto text = [](Span b) { return std::string_view(reinterpret_cast<const char*>(b.data()), b.size()); };
     return {
-        {"frame envelope and camera id reply",
-         {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11)},
+        {"frame envelope, camera id reply and firmware packet requests",
+         {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11),
+          BuildUpgradeRequest(1, 3), BuildUpgradeDone(1, 100)},
          [](Span b) {
+             UpgradeRequestGatherer gathered;
+             gathered.Offer(b);
+             gathered.Offer(b);
+             EXPECT_LT(gathered.Gathered().size(), upgrade::kRequestBufferSize);
+             const UpgradeRequest request = ReadUpgradeRequest(gathered.Gathered(), 1);
+             EXPECT_TRUE(request.state != UpgradeRequestState::Complete ||
+                         gathered.Gathered().size() >= LengthField(gathered.Gathered()) + frame::kOverhead);
              const auto header = ParseFrameHeader(b);
              EXPECT_TRUE(!header || header->command == b[frame::kCommandOffset]);
              const auto id = ParseQueryIdReply(b);
@@ -177,8 +186,13 @@ std::vector<DecoderFamily> Families()
           Stamped(BuildSubPacketStartRequest(1)), Stamped(BuildGetPacketRequest(1, 9)),
           Stamped(BuildSimpleSubPacketRequest(1, {1024, 5, 1, true})), Stamped(BuildReadImageRequest(1, {0xFFFFFF, 0xFFFF})),
           Stamped(BuildQueryIdRequest()), Stamped(BuildSetIdRequest(1, 2)), Stamped(BuildSetBaudRequest(1, 6, true)),
-          BuildOsdFrame(1, 10, 20, 16, osdText)},
+          BuildOsdFrame(1, 10, 20, 16, osdText), Stamped(BuildUpgradeStart(1, {3, 1808})), BuildUpgradePacket(1, 2, packet)},
          [](Span b) {
+             EXPECT_TRUE(!ParseUpgradeStart(b) || b.size() == upgrade::kStartFrameLength);
+             if (const auto firmware = ParseUpgradePacket(b)) {
+                 EXPECT_EQ(firmware->data.size() + upgrade::kPacketOverhead, b.size());
+                 EXPECT_TRUE(Within(firmware->data, b));
+             }
              ParseSetPictureRequest(b); ParseSetPacketSizeRequest(b); IsSubPacketStartRequest(b); ParseGetPacketRequest(b);
              IsQueryIdRequest(b); ParseSetIdRequest(b); ParseSetBaudRequest(b);
              EXPECT_TRUE(!ParseSimpleSubPacketRequest(b) || b.size() == 12u);
