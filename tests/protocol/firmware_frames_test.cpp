@@ -1,9 +1,8 @@
 // The firmware upgrade's frames against byte vectors written out by hand (CRCs
-// computed outside this code), the packet plan of a program, and how gathered
-// request bytes are read.
+// computed outside this code). How the console reads requests is tested in
+// the window tests, byte by byte as the camera sends them.
 #include <gtest/gtest.h>
 
-#include "protocol/commands.h"
 #include "protocol/firmware.h"
 
 namespace qzr {
@@ -29,56 +28,6 @@ TEST(FirmwareFrames, BuildersProduceTheWireBytes)
     Bytes broken = packet;
     broken[9] ^= 1;
     EXPECT_FALSE(ParseUpgradePacket(broken)) << "a packet whose CRC does not check";
-}
-
-TEST(FirmwareFrames, PlanCutsTheProgramInto4096BytePackets)
-{
-    const struct {
-        std::size_t length;
-        UpgradePlan plan;
-        std::size_t lastData;
-    } cases[] = {{10000, {3, 1808}, 1808}, {8192, {2, 0}, 4096}, {409600, {100, 0}, 4096}, {1, {1, 1}, 1}, {0, {0, 0}, 0}};
-    for (const auto& c : cases) {
-        const UpgradePlan plan = PlanUpgrade(c.length);
-        EXPECT_EQ(plan, c.plan) << c.length;
-        EXPECT_EQ(UpgradePacketDataLength(plan, static_cast<std::uint16_t>(plan.packetCount - 1)), c.lastData) << c.length;
-        EXPECT_EQ(UpgradePacketDataLength(plan, plan.packetCount), 0u) << c.length;
-    }
-}
-
-// Gathered bytes are read in the order the console examines them; only a
-// complete request carries its index and CRC verdict.
-TEST(FirmwareFrames, GatheredRequestIsReadInTurn)
-{
-    using State = UpgradeRequestState;
-    const Bytes request = BuildUpgradeRequest(1, 2);
-    Bytes badCrc = request;
-    badCrc.back() ^= 0xFF;
-    const struct {
-        const char* name;
-        Bytes bytes;
-        int cameraId;
-        State state;
-        bool crcOk;
-    } cases[] = {
-        {"complete", request, 1, State::Complete, true},
-        {"wrong CRC", badCrc, 1, State::Complete, false},
-        {"six bytes", Bytes(request.begin(), request.begin() + 6), 1, State::Waiting, false},
-        {"nine bytes", Bytes(request.begin(), request.begin() + 9), 1, State::Incomplete, false},
-        {"another camera", request, 2, State::OtherCamera, false},
-        {"id above 255", request, 257, State::OtherCamera, false},
-        {"length 247 fits", {0x90, 0xEB, 0x01, 0x90, 0xF7, 0x00, 0x02, 0x00}, 1, State::Incomplete, false},
-        {"length 248 never fits", {0x90, 0xEB, 0x01, 0x90, 0xF8, 0x00, 0x02, 0x00}, 1, State::TooLong, false},
-    };
-    for (const auto& c : cases) {
-        const UpgradeRequest read = ReadUpgradeRequest(c.bytes, c.cameraId);
-        EXPECT_EQ(read.state, c.state) << c.name;
-        EXPECT_EQ(read.crcOk, c.crcOk) << c.name;
-        if (c.state == State::Complete) {
-            EXPECT_EQ(read.command, CMD_UPGRADE_PACKET_REQUEST) << c.name;
-            EXPECT_EQ(read.index, 2) << c.name;
-        }
-    }
 }
 
 }  // namespace
