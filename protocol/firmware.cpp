@@ -100,6 +100,8 @@ Bytes BuildUpgradeDone(std::uint8_t cameraId, std::uint16_t packetCount)
 
 void UpgradeRequestGatherer::Offer(std::span<const std::uint8_t> chunk)
 {
+    if (chunk.empty())
+        return;
     if (m_count == 0) {
         if (chunk.size() >= upgrade::kFirstChunkLimit || !HasFrameHead(chunk))
             return;

@@ -18,6 +18,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::size_t kLogLimit = 256;
+constexpr std::size_t kRequestLogLimit = 4096;
+// A packet asked for this often in vain ends the upgrade on the camera's side
+// (the console was cancelled or went away).
+constexpr int kMaxAsks = 20;
 constexpr std::size_t kSplitAt = 6;
 constexpr auto kSplitPause = 300ms;
 constexpr int kBitsPerByte = 11;
@@ -36,6 +40,7 @@ struct UpgradeState {
     std::vector<std::uint16_t> order;  // the requests to make, in turn
     std::size_t next = 0;              // into order
     std::uint16_t awaited = 0;         // the packet asked for last
+    int asks = 0;                      // times it was asked for
     TaskId timeout = 0;
 };
 
@@ -106,8 +111,16 @@ std::optional<UpgradeRequestFault> TakeFault(UpgradeState& upgrade, std::uint16_
 void Ask(Context& context, std::uint16_t packet)
 {
     UpgradeState& upgrade = StateOf(context);
+    upgrade.asks = upgrade.awaited == packet ? upgrade.asks + 1 : 1;
     upgrade.awaited = packet;
     context.Cancel(upgrade.timeout);
+    if (upgrade.asks > kMaxAsks) {
+        upgrade.running = false;
+        upgrade.timeout = 0;
+        context.Publish<UpgradeReport>([](UpgradeReport& report) { report.running = false; });
+        Log(context, "upgrade given up: packet " + std::to_string(packet) + " never came");
+        return;
+    }
     upgrade.timeout = context.After(RequestTimeout(context), [packet](Context& later) {
         UpgradeState& state = StateOf(later);
         state.timeout = 0;
@@ -116,7 +129,11 @@ void Ask(Context& context, std::uint16_t packet)
         Log(later, "no packet " + std::to_string(packet) + " in time, asking again");
         Ask(later, packet);
     });
-    context.Publish<UpgradeReport>([&](UpgradeReport& report) { report.requested.push_back(packet); });
+    context.Publish<UpgradeReport>([&](UpgradeReport& report) {
+        report.requested.push_back(packet);
+        if (report.requested.size() > kRequestLogLimit)
+            report.requested.erase(report.requested.begin());
+    });
 
     const std::optional<UpgradeRequestFault> fault = TakeFault(upgrade, packet);
     using Kind = UpgradeRequestFault::Kind;
@@ -141,14 +158,14 @@ void Ask(Context& context, std::uint16_t packet)
     context.Reply(std::move(request));
 }
 
-// Asks for the next packet of the order; false when the order has run out.
-bool AskNext(Context& context)
+// Asks for the next packet of the order. Every packet is in the order at least
+// once and each turn waits for its packet, so the order cannot run out while
+// one is missing.
+void AskNext(Context& context)
 {
     UpgradeState& upgrade = StateOf(context);
-    if (upgrade.next >= upgrade.order.size())
-        return false;
-    Ask(context, upgrade.order[upgrade.next++]);
-    return true;
+    if (upgrade.next < upgrade.order.size())
+        Ask(context, upgrade.order[upgrade.next++]);
 }
 
 void Finish(Context& context)
@@ -197,6 +214,7 @@ bool OnUpgradeStart(Context& context, std::span<const std::uint8_t> request)
     upgrade.random.seed(upgrade.options.seed);
     upgrade.order = RequestOrder(upgrade);
     upgrade.next = 0;
+    upgrade.asks = 0;
     upgrade.running = true;
     context.Publish<UpgradeReport>([&](UpgradeReport& report) {
         std::vector<std::string> log = std::move(report.log);
@@ -245,7 +263,6 @@ bool OnUpgradePacket(Context& context, std::span<const std::uint8_t> frame)
         Finish(context);
         return true;
     }
-    // Every packet is in the order at least once, so it cannot run out first.
     AskNext(context);
     return true;
 }
