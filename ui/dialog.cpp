@@ -143,8 +143,6 @@ void CDialog::Sleep(unsigned ms) { CurrentBackend().Sleep(ms); }
 
 DateTime CDialog::LocalTime() const { return CurrentBackend().LocalTime(); }
 
-std::uint64_t CDialog::TickCount() const { return CurrentBackend().TickCount(); }
-
 int CDialog::MessageBox(std::string_view text, std::string_view caption, Icon icon)
 {
     return CurrentBackend().MessageBox(this, text, caption, icon);

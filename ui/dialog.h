@@ -65,7 +65,6 @@ public:
     void KillTimer(int timerId);
     void Sleep(unsigned ms);
     DateTime LocalTime() const;
-    std::uint64_t TickCount() const;
 
     // Dialogs and drawing.
     int MessageBox(std::string_view text, std::string_view caption = {}, Icon icon = Icon::None);
