@@ -224,6 +224,12 @@ private:
                 return BadSyntax("ports takes nothing");
             return Ports();
         }
+        if (command == "progress") {
+            if (!OnlyBlanks(rest))
+                return BadSyntax("progress takes nothing");
+            Line("progress: " + FormatProgress(m_backend.RunningTransfer()));
+            return DriveResult::Ok();
+        }
         return BadSyntax("unknown command \"" + std::string(command) + "\"");
     }
 

@@ -35,6 +35,8 @@ struct ScriptOptions {
 //   print ID            print ID=TEXT
 //   sync                print "sync"
 //   ports               print the port combo's entries, one a line
+//   progress            print "progress: DONE/TOTAL bytes, RATE B/s" for the
+//                       transfer that runs, or "progress: idle"
 //
 // Lines starting with '#' are comments. Arguments understand the escapes
 // \r \n \t \\ \xHH; TEXT runs to the end of the line. Every event (message

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -33,6 +34,8 @@ namespace {
 constexpr int kClosedComboHeight = 12 * ui::kPixelsPerDialogUnitY;
 // The classic minimum timer period.
 constexpr unsigned kMinimumTimerMs = 10;
+// A progress bar's resolution.
+constexpr int kProgressSteps = 1000;
 
 QRect ToQRect(const ui::Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -500,6 +503,14 @@ QWidget* QtWindowPeer::CreateControl(const ui::ControlTemplate& c)
     }
     case ControlKind::UpDown:
         return new UpDownArrows(m_window);
+    case ControlKind::Progress: {
+        auto* bar = new QProgressBar(m_window);
+        bar->setRange(0, kProgressSteps);
+        bar->setAlignment(Qt::AlignCenter);
+        bar->setTextVisible(false);
+        bar->reset();
+        return bar;
+    }
     }
     return new QWidget(m_window);
 }
@@ -916,6 +927,27 @@ void QtWindowPeer::SetDateTimeFormat(int id, std::string_view format)
 {
     if (auto* picker = qobject_cast<QDateTimeEdit*>(ControlWidget(id)))
         picker->setDisplayFormat(QtDateTimeFormat(format));
+}
+
+void QtWindowPeer::SetProgress(int id, const std::optional<ui::Progress>& progress)
+{
+    auto* bar = qobject_cast<QProgressBar*>(ControlWidget(id));
+    if (!bar)
+        return;
+    if (!progress) {
+        bar->reset();
+        bar->setTextVisible(false);
+        return;
+    }
+    // The bar runs in steps of a thousandth; the text gives the exact figures.
+    const std::uint64_t total = progress->total;
+    const std::uint64_t done = std::min(progress->done, total);
+    bar->setValue(total == 0 ? kProgressSteps : static_cast<int>(done * kProgressSteps / total));
+    bar->setFormat(QStringLiteral("%1/%2 bytes, %3 B/s")
+                       .arg(progress->done)
+                       .arg(progress->total)
+                       .arg(progress->bytesPerSecond));
+    bar->setTextVisible(true);
 }
 
 ui::Rect QtWindowPeer::ClientRect(int id) const

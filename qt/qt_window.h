@@ -106,6 +106,7 @@ public:
     ui::DateTime GetDateTime(int id) const override;
     void SetDateTime(int id, const ui::DateTime& value) override;
     void SetDateTimeFormat(int id, std::string_view format) override;
+    void SetProgress(int id, const std::optional<ui::Progress>& progress) override;
     ui::Rect ClientRect(int id) const override;
     void SetTimer(int timerId, unsigned periodMs) override;
     void KillTimer(int timerId) override;

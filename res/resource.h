@@ -39,6 +39,7 @@ inline constexpr int IDC_CLEAR_COUNT = 1174;
 inline constexpr int IDC_OPEN_FIRMWARE = 1150;
 inline constexpr int IDC_UPLOAD = 1151;
 inline constexpr int IDC_CANCEL_UPLOAD = 1157;
+inline constexpr int IDC_FIRMWARE_PROGRESS = 1159;  // the transfer's progress, under the group
 // Picture and text boxes
 inline constexpr int IDC_PICTURE = 1128;
 inline constexpr int IDC_LOG = 1024;

@@ -90,6 +90,54 @@ struct CameraIdentity {
     bool alarm = false;
 };
 
+// --- firmware upgrade (firmware_commands.cpp) ---
+
+// The order in which the camera asks for the packets of a program.
+enum class UpgradeOrder {
+    InOrder,           // 0, 1, ... N - 1
+    Reverse,           // N - 1 ... 0
+    RandomWithRepeats  // every packet in a shuffled order, some asked for twice
+};
+
+struct UpgradeOptions {
+    UpgradeOrder order = UpgradeOrder::InOrder;
+    std::uint32_t seed = 1;  // of the random order
+    // A packet not received within this time after its request is asked for
+    // again; 0: one second and twice the line time of a full packet.
+    std::chrono::milliseconds requestTimeout{0};
+    std::string outPath;  // if set, the received program is written there once complete
+    // Every log line also goes here, on the camera's serving thread.
+    std::function<void(const std::string&)> log;
+};
+
+// A packet request the camera spoils, once. The camera notices the missing
+// packet by its time-out and asks again.
+struct UpgradeRequestFault {
+    enum class Kind {
+        Lost,         // not sent at all
+        WrongCrc,     // the last byte of the check field inverted
+        Split,        // its first 6 bytes, then the rest 300 ms later
+        OtherCamera,  // addressed to the next camera id
+        BeyondLast,   // asks for packet N, which no program has
+    };
+    Kind kind = Kind::Lost;
+    std::optional<std::uint16_t> packet;  // only the request for this packet; any when unset
+};
+
+// What the camera made of an upgrade: the program received, every packet
+// request it sent and its log.
+struct UpgradeReport {
+    bool running = false;
+    bool complete = false;
+    std::uint16_t packetCount = 0;
+    std::uint16_t lastLength = 0;
+    Bytes image;  // the program received, once complete
+    std::vector<std::uint16_t> requested;  // packet indexes asked for, oldest first
+    std::size_t packetsTaken = 0;          // intact packets that were asked for
+    std::size_t badPackets = 0;            // damaged, misfit or not asked for
+    std::vector<std::string> log;          // the last 256 lines
+};
+
 // Counters of the camera's line, for tests that wait for the camera.
 struct CameraStats {
     std::size_t bytesReceived = 0;
@@ -169,6 +217,11 @@ public:
     // (empty for an unknown name).
     std::vector<std::string> StoredPictureNames() const;
     Bytes StoredPicture(const std::string& name) const;
+    // Firmware upgrade: how the camera asks for packets, faults of its next
+    // requests, and what it received.
+    void SetUpgradeOptions(UpgradeOptions options);
+    void AddUpgradeRequestFault(const UpgradeRequestFault& fault);
+    UpgradeReport Upgrade() const;
 
     // Waits until `count` frames have been received and handled (their reply
     // queued), or the timeout passes; true when they have.

@@ -3,10 +3,15 @@
 //              [--alarm-every MS] [--alarm-id N]
 //              [--serial HEX] [--date YYYY-MM-DD] [--faulty-serial]
 //              [--model NAME|CODE] [--function N]
+//              [--firmware-out PATH] [--firmware-order in-order|reverse|random]
+//              [--firmware-lose K]
 // Prints the device to connect to (the link when one is made) and serves until
 // SIGINT or SIGTERM. SIGUSR1 raises a motion alarm, as does every MS
 // milliseconds with --alarm-every; --alarm-id gives the alarms another
 // camera's id. SIGUSR2 makes it send the notice of a production date just set.
+// During a firmware upgrade it asks for the packets in the given order, loses
+// its first request for packet K if asked to, logs on standard error and
+// writes the program it received to the --firmware-out file.
 #include <signal.h>
 #include <time.h>
 
@@ -30,7 +35,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: qzr-camsim [--id N] [--baud RATE] [--no-pacing] [--link PATH] [--state FILE]\n"
                  "                  [--alarm-every MS] [--alarm-id N]\n"
-                 "                  [--serial HEX] [--date YYYY-MM-DD] [--faulty-serial] [--model NAME|CODE] [--function N]\n");
+                 "                  [--serial HEX] [--date YYYY-MM-DD] [--faulty-serial] [--model NAME|CODE] [--function N]\n"
+                 "                  [--firmware-out PATH] [--firmware-order in-order|reverse|random] [--firmware-lose K]\n");
     return 2;
 }
 
@@ -71,6 +77,17 @@ bool ParseModel(const char* text, std::uint8_t& code)
     return true;
 }
 
+std::optional<qzr::sim::UpgradeOrder> UpgradeOrderOf(const std::string& name)
+{
+    if (name == "in-order")
+        return qzr::sim::UpgradeOrder::InOrder;
+    if (name == "reverse")
+        return qzr::sim::UpgradeOrder::Reverse;
+    if (name == "random")
+        return qzr::sim::UpgradeOrder::RandomWithRepeats;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -79,6 +96,8 @@ int main(int argc, char** argv)
     unsigned long alarmEveryMs = 0;
     std::optional<std::uint8_t> alarmId;
     qzr::sim::CameraIdentity identity;
+    qzr::sim::UpgradeOptions upgrade;
+    std::optional<std::uint16_t> loseRequest;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -114,6 +133,13 @@ int main(int argc, char** argv)
         } else if (arg == "--function" && hasValue && ParseNumber(argv[i + 1], 255, value)) {
             identity.functionMode = static_cast<std::uint8_t>(value);
             ++i;
+        } else if (arg == "--firmware-out" && hasValue) {
+            upgrade.outPath = argv[++i];
+        } else if (arg == "--firmware-order" && hasValue && UpgradeOrderOf(argv[i + 1])) {
+            upgrade.order = *UpgradeOrderOf(argv[++i]);
+        } else if (arg == "--firmware-lose" && hasValue && ParseNumber(argv[i + 1], 0xFFFF, value)) {
+            loseRequest = static_cast<std::uint16_t>(value);
+            ++i;
         } else {
             return Usage();
         }
@@ -135,6 +161,10 @@ int main(int argc, char** argv)
         return 1;
     }
     camera.SetIdentity(identity);
+    upgrade.log = [](const std::string& line) { std::fprintf(stderr, "qzr-camsim: %s\n", line.c_str()); };
+    camera.SetUpgradeOptions(upgrade);
+    if (loseRequest)
+        camera.AddUpgradeRequestFault({qzr::sim::UpgradeRequestFault::Kind::Lost, loseRequest});
     const std::string path = options.linkPath.empty() ? camera.DevicePath() : camera.LinkPath();
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);

@@ -10,6 +10,7 @@ void AddOsdCommands(CommandTable& table);
 void AddMotionCommands(CommandTable& table);
 void AddBurstCommands(CommandTable& table);
 void AddQuickShotCommands(CommandTable& table);
+void AddFirmwareCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
@@ -21,6 +22,7 @@ void AddAllCommands(CommandTable& table)
     AddOsdCommands(table);
     AddMotionCommands(table);
     AddQuickShotCommands(table);
+    AddFirmwareCommands(table);
 }
 
 }  // namespace qzr::sim

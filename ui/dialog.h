@@ -58,6 +58,8 @@ public:
     CListCtrl List(int id) const { return CListCtrl(m_peer, id); }
     CDateTimeCtrl DateTimeCtrl(int id) const { return CDateTimeCtrl(m_peer, id); }
     Rect GetClientRect(int id = 0) const;
+    // A progress control: the figures of a transfer, or nullopt for none.
+    void SetProgress(int id, const std::optional<Progress>& progress);
 
     // Timers, time, blocking waits.
     void SetTimer(int timerId, unsigned periodMs);

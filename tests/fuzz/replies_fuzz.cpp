@@ -8,6 +8,7 @@
 
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
+#include "protocol/firmware.h"
 #include "protocol/frame.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
@@ -69,5 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(size == kModelReplyLength);
     if (ContainsProductionDateNotice(bytes))
         Require(size >= 9);
+    // A firmware packet request, gathered from two reads of the same bytes.
+    UpgradeRequestGatherer gathered;
+    gathered.Offer(bytes);
+    gathered.Offer(bytes);
+    Require(gathered.Gathered().size() < upgrade::kRequestBufferSize);
+    ReadUpgradeRequest(gathered.Gathered(), size >= 3 ? data[frame::kIdOffset] : 1);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
+#include "protocol/firmware.h"
 #include "protocol/frame_stream.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
@@ -57,6 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(osd->text.size() + 5 + frame::kOverhead == size);
     if (ParseMotionAreaFrame(bytes))
         Require(size == motion::kAreaFrameLength);
+    ParseUpgradeStart(bytes);
+    if (const auto packet = ParseUpgradePacket(bytes))
+        Require(packet->data.size() + upgrade::kPacketOverhead == size && packet->data.data() == data + upgrade::kPacketHeadLength);
 
     // The first byte sets the piece size and the largest payload.
     if (size == 0)

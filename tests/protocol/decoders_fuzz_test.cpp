@@ -16,6 +16,7 @@
 #include "protocol/commands.h"
 #include "protocol/crc16.h"
 #include "protocol/crc_text.h"
+#include "protocol/firmware.h"
 #include "protocol/frame.h"
 #include "protocol/frame_stream.h"
 #include "protocol/model.h"
@@ -131,11 +132,18 @@ std::vector<DecoderFamily> Families()
     const std::uint8_t osdText[] = {'Q', 'Z', 'R', 0xD6, 0xD0};
     const auto text = [](Span b) { return std::string_view(reinterpret_cast<const char*>(b.data()), b.size()); };
     return {
-        {"frame envelope, camera id, serial number, model and alarm replies",
+        {"frame envelope, camera id, serial number, model, alarm replies and firmware packet requests",
          {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11),
           BuildMotionAlarm(7), BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31, false}), BuildModelReply(1, 0x5C, 0xFF),
-          {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}},
+          {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, BuildUpgradeRequest(1, 3), BuildUpgradeDone(1, 100)},
          [](Span b) {
+             UpgradeRequestGatherer gathered;
+             gathered.Offer(b);
+             gathered.Offer(b);
+             EXPECT_LT(gathered.Gathered().size(), upgrade::kRequestBufferSize);
+             const UpgradeRequest request = ReadUpgradeRequest(gathered.Gathered(), 1);
+             EXPECT_TRUE(request.state != UpgradeRequestState::Complete ||
+                         gathered.Gathered().size() >= LengthField(gathered.Gathered()) + frame::kOverhead);
              const auto header = ParseFrameHeader(b);
              EXPECT_TRUE(!header || header->command == b[frame::kCommandOffset]);
              const auto id = ParseQueryIdReply(b);
@@ -202,8 +210,14 @@ std::vector<DecoderFamily> Families()
           BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}), BuildListFilesRequest(1, {20, true, std::nullopt}),
           BuildGetFileRequest(1, {1024, "20260305140709_01"}), BuildQuickSnapshotRequest(), Stamped(BuildSerialNumberQuery(1)),
           Stamped(BuildModelQuery(1)), Stamped(BuildSetModelRequest(1, 0x22)), Stamped(BuildSetFunctionRequest(1, 3)),
-          Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}))},
+          Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4})), Stamped(BuildUpgradeStart(1, {3, 1808})),
+          BuildUpgradePacket(1, 2, packet)},
          [](Span b) {
+             EXPECT_TRUE(!ParseUpgradeStart(b) || b.size() == upgrade::kStartFrameLength);
+             if (const auto firmware = ParseUpgradePacket(b)) {
+                 EXPECT_EQ(firmware->data.size() + upgrade::kPacketOverhead, b.size());
+                 EXPECT_TRUE(Within(firmware->data, b));
+             }
              ParseSetPictureRequest(b); ParseSetPacketSizeRequest(b); IsSubPacketStartRequest(b); ParseGetPacketRequest(b);
              IsQueryIdRequest(b); ParseSetIdRequest(b); ParseSetBaudRequest(b);
              IsSerialNumberQuery(b); IsModelQuery(b); ParseSetModelRequest(b); ParseSetFunctionRequest(b);

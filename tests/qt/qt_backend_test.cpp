@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -30,7 +31,7 @@ using ui::ControlKind;
 enum : int {
     IDC_A = 10, IDC_B, IDC_C, IDC_ALONE, IDC_FLAG,
     IDC_PORTS = 20, IDC_LEVEL, IDC_LOG, IDC_NAME,
-    IDC_FILES = 30, IDC_ARROWS, IDC_PICTURE, IDC_LOCKED, IDC_CHILD,
+    IDC_FILES = 30, IDC_ARROWS, IDC_PICTURE, IDC_LOCKED, IDC_CHILD, IDC_PROGRESS,
 };
 
 constexpr std::string_view kPorts[] = {"COM3", "com1", "COM2"};
@@ -52,6 +53,7 @@ constexpr ui::ControlTemplate kControls[] = {
     {IDC_PICTURE, ControlKind::Frame, "", 6, 104, 100, 60},
     {IDC_LOCKED, ControlKind::PushButton, "Locked", 130, 96, 40, 13, ui::kDisabled},
     {IDC_CHILD, ControlKind::PushButton, "Child", 130, 112, 40, 13},
+    {IDC_PROGRESS, ControlKind::Progress, "", 110, 130, 96, 9},
 };
 const ui::DialogTemplate kWindow = {300, "Test window", 210, 170, kControls};
 
@@ -365,6 +367,24 @@ TEST(QtConversions, DateTimeFormatsAndFileFilters)
               (QStringList{"Pictures (*.jpg *.jpeg)", "All files (*.*)"}));
     EXPECT_EQ(qtui::QtNameFilters("*.jpeg|*.jpg"), QStringList{"*.jpeg (*.jpg)"});
     EXPECT_TRUE(qtui::QtNameFilters("").isEmpty());
+}
+
+// A progress bar shows a transfer's figures and is empty while none runs.
+TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
+{
+    RecordingDialog dialog;
+    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
+        auto* bar = Widget<QProgressBar>(peer, IDC_PROGRESS);
+        ASSERT_NE(bar, nullptr);
+        EXPECT_FALSE(bar->isTextVisible());
+        dialog.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
+        EXPECT_TRUE(bar->isTextVisible());
+        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s");
+        EXPECT_EQ(bar->value() * 10000 / bar->maximum(), 1800) << "18 % of the bar, to a thousandth";
+        dialog.SetProgress(IDC_PROGRESS, std::nullopt);
+        EXPECT_FALSE(bar->isTextVisible());
+        EXPECT_EQ(bar->value(), bar->minimum() - 1) << "reset: empty";
+    });
 }
 
 }  // namespace
