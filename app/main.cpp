@@ -1,11 +1,18 @@
 // qzr-console: the console on the desktop, or headless under a script.
 //
-//   qzr-console [--sim]                               the main window
-//   qzr-console --headless [--script FILE] [--sim]    the same windows, driven
-//                                                     by commands, no display
+//   qzr-console [--sim]                     the main window
+//   qzr-console --headless [--script FILE|-] [--workdir DIR] [--sim]
+//                                           the same windows, driven by
+//                                           commands, no display
 //
 // --sim starts the built-in simulated camera and lists its device first in
 // the Comport combo, so the console shows pictures without hardware.
+// --workdir is where pictures, loog.txt and the other files the windows write
+// go (made when missing); relative paths in the script's `file` answers are
+// still taken from the folder the console was started in. The factory marker
+// and the setting counter live in the user's settings
+// ($XDG_CONFIG_HOME/qzr/no.conf on Linux).
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -15,6 +22,7 @@
 #include "app/camera_test_dlg.h"
 #include "headless/script.h"
 #include "qt/qt_app.h"
+#include "settings/qsettings_store.h"
 #include "sim/camera.h"
 
 namespace {
@@ -23,11 +31,12 @@ struct Options {
     bool headless = false;
     bool sim = false;
     std::string script;
+    std::string workdir;
 };
 
 const char* const kUsage =
     "usage: qzr-console [--sim]\n"
-    "       qzr-console --headless [--script FILE] [--sim]\n";
+    "       qzr-console --headless [--script FILE|-] [--workdir DIR] [--sim]\n";
 
 int Usage(const char* problem)
 {
@@ -53,12 +62,16 @@ int main(int argc, char** argv)
             options.sim = true;
         } else if (arg == "--script" && i + 1 < argc) {
             options.script = argv[++i];
+        } else if (arg == "--workdir" && i + 1 < argc) {
+            options.workdir = argv[++i];
         } else {
             rest.push_back(argv[i]);  // toolkit options such as -platform
         }
     }
     if (!options.script.empty() && !options.headless)
         return Usage("--script needs --headless");
+    if (!options.workdir.empty() && !options.headless)
+        return Usage("--workdir needs --headless");
 
     std::unique_ptr<qzr::sim::Camera> camera;
     if (options.sim) {
@@ -71,14 +84,16 @@ int main(int argc, char** argv)
         }
     }
 
+    qzr::CQSettingsStore settings;
     CTestApp app;
+    app.m_pSettings = &settings;
     if (camera)
         app.m_preferredPorts.push_back(camera->DevicePath());
 
     if (options.headless) {
         std::ifstream file;
         std::istream* in = &std::cin;
-        if (!options.script.empty()) {
+        if (!options.script.empty() && options.script != "-") {
             file.open(options.script);
             if (!file) {
                 std::cerr << "qzr-console: cannot read the script " << options.script << "\n";
@@ -86,7 +101,18 @@ int main(int argc, char** argv)
             }
             in = &file;
         }
-        return headless::RunScript(*in, std::cout, std::cerr, headless::ScriptOptions{},
+        headless::ScriptOptions scriptOptions;
+        std::error_code ec;
+        scriptOptions.fileBase = std::filesystem::current_path(ec).string();
+        if (!options.workdir.empty()) {
+            std::filesystem::create_directories(options.workdir, ec);
+            std::filesystem::current_path(options.workdir, ec);
+            if (ec) {
+                std::cerr << "qzr-console: cannot work in " << options.workdir << ": " << ec.message() << "\n";
+                return 1;
+            }
+        }
+        return headless::RunScript(*in, std::cout, std::cerr, scriptOptions,
                                    [&](headless::HeadlessBackend& backend) {
                                        if (camera)
                                            backend.Emit("sim: " + camera->DevicePath());

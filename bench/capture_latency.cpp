@@ -43,7 +43,7 @@ void MeasureSnapshot(std::uint32_t baud, int runs)
         return;
     }
     RealConsole console(camera.DevicePath(), baud);
-    if (!console.dialog.m_port.IsOpen()) {
+    if (!console.dialog.Session().Port().IsOpen()) {
         std::printf("port did not open at %u\n", baud);
         return;
     }

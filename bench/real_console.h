@@ -23,7 +23,7 @@ struct RealConsole {
     ~RealConsole()
     {
         backend.Close(dialog);
-        dialog.m_port.Close();
+        dialog.Session().Port().Close();
     }
 
     headless::HeadlessBackend backend{headless::ClockMode::Real};

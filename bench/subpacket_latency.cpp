@@ -45,7 +45,7 @@ bool Measure(const Transfer& transfer, const char* resolution, std::uint32_t bau
         return false;
     }
     RealConsole console(camera.DevicePath(), baud);
-    if (!console.dialog.m_port.IsOpen()) {
+    if (!console.dialog.Session().Port().IsOpen()) {
         std::printf("port did not open at %u\n", baud);
         return false;
     }

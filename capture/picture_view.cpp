@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/camera_test_dlg.h"
+#include "capture/capture_part.h"
 #include "protocol/codes.h"
+#include "protocol/frame.h"
 #include "res/resource.h"
+#include "session/session.h"
 
 namespace {
 
@@ -33,21 +35,21 @@ void CPictureView::OnPaint()
 {
     if (m_bRectReady)
         return;
-    const ui::Rect frame = m_dialog.GetClientRect(IDC_PICTURE);
+    const ui::Rect frame = m_session.Window().GetClientRect(IDC_PICTURE);
     m_rcPicture = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
     m_bRectReady = true;
 }
 
-void CPictureView::ShowPicture(const std::uint8_t* data, std::uint32_t length)
+void CPictureView::ShowPicture(std::span<const std::uint8_t> jpeg)
 {
     // A window that was never painted still needs the picture rectangle.
     OnPaint();
-    m_dialog.m_nExpectedReply = 0;
-    const std::uint8_t code = m_dialog.Capture().ResolutionCode();
+    m_session.m_nExpectedReply = 0;
+    const std::uint8_t code = m_capture.ResolutionCode();
     const qzr::PictureSize size = qzr::ResolutionSize(code);
     if (code != m_nShownResolution) {
         m_nShownResolution = code;
-        if (auto dc = m_dialog.GetDC())
+        if (auto dc = m_session.Window().GetDC())
             dc->FillSolidRect(m_rcPicture, kClearGrey);
     }
     ui::Rect target = m_rcPicture;
@@ -56,38 +58,37 @@ void CPictureView::ShowPicture(const std::uint8_t* data, std::uint32_t length)
         const int top = m_rcPicture.top + (m_rcPicture.Height() - size.height) / 2;
         target = {left, top, left + size.width, top + size.height};
     }
-    DrawJpeg(data, length, target);
-    SavePicture(data, length);
-    m_dialog.Capture().m_nShownTicks = 1;
+    DrawJpeg(jpeg, target);
+    SavePicture(jpeg);
 }
 
-int CPictureView::DrawJpeg(const std::uint8_t* data, std::uint32_t length, const ui::Rect& target)
+int CPictureView::DrawJpeg(std::span<const std::uint8_t> jpeg, const ui::Rect& target)
 {
-    if (length == 0)
+    if (jpeg.empty())
         return 0;
-    if (length < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) {
-        m_dialog.m_strStatus = "JPG格式不对";
-        m_dialog.ShowTexts();
+    if (!qzr::HasJpegStart(jpeg)) {
+        m_session.m_strStatus = "JPG格式不对";
+        m_session.ShowTexts();
         return 0;
     }
-    m_dialog.m_strStatus = "show JPG";
-    m_dialog.ShowTexts();
+    m_session.m_strStatus = "show JPG";
+    m_session.ShowTexts();
     // Bytes the decoder rejects draw nothing and raise no message.
-    if (auto dc = m_dialog.GetDC())
-        dc->DrawJpeg({data, length}, target);
+    if (auto dc = m_session.Window().GetDC())
+        dc->DrawJpeg(jpeg, target);
     return 1;
 }
 
-void CPictureView::SavePicture(const std::uint8_t* data, std::uint32_t length)
+void CPictureView::SavePicture(std::span<const std::uint8_t> jpeg)
 {
-    if (!m_dialog.m_bSaveImage)
+    if (!m_capture.m_bSaveImage)
         return;
     // A working directory that has gone away gives "." and the file then
     // cannot be created, which the operator is told.
     char cwd[4096];
     if (!::getcwd(cwd, sizeof cwd))
         std::snprintf(cwd, sizeof cwd, ".");
-    const ui::DateTime now = m_dialog.LocalTime();
+    const ui::DateTime now = m_session.Window().LocalTime();
     std::string path;
     std::error_code ec;
     for (int sequence = 1;; ++sequence) {
@@ -97,9 +98,9 @@ void CPictureView::SavePicture(const std::uint8_t* data, std::uint32_t length)
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        m_dialog.MessageBox("打开文件失败");
+        m_session.Window().MessageBox("打开文件失败");
         return;
     }
-    std::fwrite(data, 1, length, file);
+    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
     std::fclose(file);
 }

@@ -3,7 +3,12 @@
 #include <cstdint>
 #include <span>
 
-class CCameraTestDlg;
+#include "session/reply_router.h"
+
+class CCapturePart;
+namespace qzr {
+class CSession;
+}
 
 // Sub-packet transfers: the numbered protocol (set picture, set packet size,
 // start, then packets by number, with CRC-checked packets and resends on
@@ -11,15 +16,11 @@ class CCameraTestDlg;
 // byte offset), which also serves a picture the camera announces by itself.
 class CSubPacketTransfer {
 public:
-    explicit CSubPacketTransfer(CCameraTestDlg& dialog) : m_dialog(dialog) {}
+    CSubPacketTransfer(qzr::CSession& session, CCapturePart& capture) : m_session(session), m_capture(capture) {}
 
-    // What became of a received chunk.
-    enum class Outcome {
-        Wait,      // held back or not accepted (yet)
-        Taken,     // used
-        FreeText,  // nothing is expected: the chunk is camera text
-    };
-    Outcome OnChunk(std::span<const std::uint8_t> chunk);
+    // The short-reply reassembly, the camera's announcement and one row per
+    // awaited reply.
+    void AddRoutes(qzr::ReplyRouter& router);
 
     // The request a Snapshot sends in sub-packet mode.
     void RequestPicture();
@@ -33,6 +34,13 @@ public:
         m_nReplyAsmFill = 0;
     }
 
+    static constexpr std::uint32_t kChunkSize = 10240;
+    static constexpr std::uint8_t kReplyAsmSize = 32;
+    static constexpr int kDefaultPacketFrameLen = 523;  // a 512-byte packet plus 11
+
+private:
+    using Result = qzr::RouteResult;
+
     // Senders; each sets the expected reply to its command byte.
     void SendSetPicture();
     void SendSetPacketSize();
@@ -41,10 +49,31 @@ public:
     void SendSimpleSubPacket();
     void ReadImageStretch();
 
-    static constexpr std::uint32_t kChunkSize = 10240;
-    static constexpr std::uint8_t kReplyAsmSize = 32;
-    static constexpr int kDefaultPacketFrameLen = 523;  // a 512-byte packet plus 11
+    // Short replies may come in pieces: Wait while one is being gathered.
+    Result Reassemble(std::span<const std::uint8_t> chunk);
+    // A control reply of `length` bytes, from the chunk itself or from the
+    // reassembly buffer; empty when it is incomplete.
+    std::span<const std::uint8_t> ControlReply(std::span<const std::uint8_t> chunk, std::size_t length);
+    Result OnImageReady(std::span<const std::uint8_t> chunk);
+    Result OnSetPictureReply(std::span<const std::uint8_t> chunk);
+    Result OnPacketSizeReply(std::span<const std::uint8_t> chunk);
+    Result OnStartReply(std::span<const std::uint8_t> chunk);
+    Result OnPacket(std::span<const std::uint8_t> chunk);
+    Result OnSimpleReply(std::span<const std::uint8_t> chunk);
+    Result OnStretch(std::span<const std::uint8_t> chunk);
+    // Packet and stretch replies gather in the chunk buffer; false when the
+    // chunk does not fit behind what is there.
+    bool Gather(std::span<const std::uint8_t> chunk);
+    // The stretch size from the combo (1024 when it reads 0); false, with the
+    // transfer stopped and the operator told, when no stretch that long fits.
+    bool SetStretchSize();
+    // Stops a transfer whose announced picture does not fit the buffer.
+    bool RefuseOversizedPicture(std::uint32_t pictureLength);
+    // The sizes typed into the Sub-packet Size combo.
+    int ComboPacketSize();
 
+    qzr::CSession& m_session;
+    CCapturePart& m_capture;
     int m_nPacketFrameLen = kDefaultPacketFrameLen;
     std::uint32_t m_nImageLen = 0;
     int m_nPacketCount = 0;
@@ -56,28 +85,6 @@ public:
     std::uint32_t m_nReadLen = 0;
     std::uint32_t m_nReadOffset = 0;
     std::uint32_t m_nReadTotal = 0;
-
-private:
-    // A control reply of `length` bytes, from the chunk itself or from the
-    // reassembly buffer; empty when it is incomplete.
-    std::span<const std::uint8_t> ControlReply(std::span<const std::uint8_t> chunk, std::size_t length);
-    bool OnImageReady(std::span<const std::uint8_t> chunk);
-    Outcome OnSetPictureReply(std::span<const std::uint8_t> chunk);
-    Outcome OnPacketSizeReply(std::span<const std::uint8_t> chunk);
-    Outcome OnStartReply(std::span<const std::uint8_t> chunk);
-    Outcome OnPacket(std::span<const std::uint8_t> chunk);
-    Outcome OnSimpleReply(std::span<const std::uint8_t> chunk);
-    Outcome OnStretch(std::span<const std::uint8_t> chunk);
-    // The stretch size from the combo (1024 when it reads 0); false, with the
-    // transfer stopped and the operator told, when no stretch that long fits.
-    bool SetStretchSize();
-    // Stops a transfer whose announced picture does not fit the buffer.
-    bool RefuseOversizedPicture(std::uint32_t pictureLength);
-    // The sizes typed into the Sub-packet Size combo.
-    int ComboPacketSize();
-    std::uint8_t CameraId() const;
-
-    CCameraTestDlg& m_dialog;
     std::uint8_t m_chunk[kChunkSize] = {};
     std::uint8_t m_replyAsm[kReplyAsmSize] = {};
 };

@@ -1,11 +1,20 @@
 #include "capture/whole_package.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "app/camera_test_dlg.h"
-#include "protocol/frame.h"
+#include "capture/capture_part.h"
+#include "protocol/commands.h"
 #include "protocol/snapshot.h"
+#include "session/session.h"
+#include "ui/format.h"
+
+void CWholePackageReceiver::AddRoutes(qzr::ReplyRouter& router)
+{
+    router.Add({qzr::ReplyPoint::WholeExpected, qzr::kAnyLength, qzr::kAnyCommand,
+                [this](qzr::Reply) { return m_session.m_nExpectedReply == qzr::CMD_SNAPSHOT; },
+                [this](qzr::Reply chunk) {
+                    OnChunk(chunk);
+                    return qzr::RouteResult::Taken;
+                }});
+}
 
 void CWholePackageReceiver::Begin()
 {
@@ -15,52 +24,44 @@ void CWholePackageReceiver::Begin()
 
 void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
 {
-    CCameraTestDlg& dlg = m_dialog;
-    const auto n = static_cast<std::uint32_t>(chunk.size());
-    std::uint8_t* image = dlg.m_pImage.get();
+    qzr::CSession& session = m_session;
+    qzr::CPictureBuffer& picture = session.Picture();
 
     if (m_bAwaitHeader) {
         // A stray byte or two before the reply is not its header.
-        if (n <= 3)
+        if (chunk.size() <= 3)
             return;
         m_bAwaitHeader = false;
-        if (qzr::IsSnapshotReplyHead(chunk) && n <= CCameraTestDlg::kImageBufferSize) {
-            std::memcpy(image, chunk.data(), n);
-            dlg.m_nImageReceived = n;
+        if (qzr::IsSnapshotReplyHead(chunk)) {
+            picture.ResetReceived();
+            picture.Append(chunk);
             m_nChunkCount = 0;
-            dlg.m_strStatus = "Received image header - Correct";
+            session.m_strStatus = "Received image header - Correct";
         } else {
             // Later chunks are gathered from the start of the buffer.
-            dlg.m_strStatus = "Received image header - Error";
+            session.m_strStatus = "Received image header - Error";
         }
     } else {
-        if (dlg.m_nImageReceived + n > CCameraTestDlg::kImageBufferSize) {
-            dlg.AppendToLog("\r\n图像过大，缓冲区内存不足\r\n");
+        if (session.RefuseOverflow(chunk.size()))
             return;
-        }
-        std::memcpy(image + dlg.m_nImageReceived, chunk.data(), n);
-        dlg.m_nImageReceived += n;
-        ++m_nChunkCount;
+        picture.Append(chunk);
         // The JPEG start where the length should be: the camera left it out.
-        const std::uint8_t* length = image + qzr::snapshot::kLengthOffset;
-        if (m_nChunkCount == 1 && dlg.m_nImageReceived >= qzr::snapshot::kDataOffset && length[0] == 0xFF &&
-            length[1] == 0xD8 && length[2] == 0xFF)
-            dlg.m_strStatus = "长度数据丢失";
+        if (++m_nChunkCount == 1 && qzr::SnapshotLengthMissing(picture.ReceivedBytes()))
+            session.m_strStatus = "长度数据丢失";
     }
 
-    if (dlg.m_nImageReceived < qzr::snapshot::kOverhead)
+    const auto gathered = qzr::ReadGatheredSnapshot(picture.ReceivedBytes());
+    if (!gathered)
         return;
-    const std::uint32_t length = qzr::ReadLe24(image + qzr::snapshot::kLengthOffset);
-    char text[128];
-    std::snprintf(text, sizeof text, "Image data length:%u--received length：%u", length, dlg.m_nImageReceived);
-    dlg.m_strLog = text;
-    dlg.ShowTexts();
+    session.m_strLog = ui::Format("Image data length:%u--received length：%u", gathered->pictureLength, picture.Received());
+    session.ShowTexts();
 
-    if (dlg.m_nImageReceived >= qzr::SnapshotReplyLength(length)) {
-        dlg.Capture().m_bSnapshotPending = false;
+    if (gathered->complete) {
+        session.Watchdog().SnapshotArrived();
         // Exactly the picture: the check field that follows it is not JPEG data.
-        dlg.Capture().View().ShowPicture(image + qzr::snapshot::kDataOffset, length);
-        dlg.AppendToLog("---OK");
-        dlg.ShowTexts();
+        m_capture.OnPictureReceived(gathered->picture, [&session] {
+            session.AppendToLog("---OK");
+            session.ShowTexts();
+        });
     }
 }

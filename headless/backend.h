@@ -79,6 +79,7 @@ public:
     void EndModal(ui::CDialog& dialog, int result) override;
     void Sleep(unsigned ms) override;
     ui::DateTime LocalTime() const override;
+    std::uint64_t TickCount() const override { return NowMs(); }
     int MessageBox(ui::CDialog* owner, std::string_view text, std::string_view caption, ui::Icon icon) override;
     std::optional<std::string> GetOpenFileName(ui::CDialog* owner, const ui::FileDialogOptions& options) override;
     std::optional<ui::Size> JpegSize(std::span<const std::uint8_t> jpeg) const override;
@@ -159,6 +160,9 @@ public:
     // a check box or radio button, list rows joined by '\n' with cells joined by
     // '\t', a date-time as YYYY-MM-DD HH:MM:SS. nullopt for an unknown id.
     std::optional<std::string> Print(const ui::CDialog& dialog, int id) const;
+    // The figures of the first progress control that shows a running transfer,
+    // looking from the innermost window out; nullopt when none does.
+    std::optional<ui::Progress> RunningTransfer() const;
 
     // Called by the canvas of a window for each picture it draws.
     void NotePicture(const ui::Size& size, const ui::Rect& target);

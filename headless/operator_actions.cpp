@@ -191,9 +191,21 @@ std::optional<std::string> HeadlessBackend::Print(const ui::CDialog& dialog, int
     }
     case ui::ControlKind::DateTimePicker:
         return FormatPickerTime(control->dateTime, "yyyy-MM-dd HH:mm:ss");
+    case ui::ControlKind::Progress:
+        return FormatProgress(control->progress);
     default:
         return window->GetText(id);
     }
+}
+
+std::optional<ui::Progress> HeadlessBackend::RunningTransfer() const
+{
+    for (auto window = m_windows.rbegin(); window != m_windows.rend(); ++window)
+        for (const ui::ControlTemplate& c : (*window)->Template().controls)
+            if (c.kind == ui::ControlKind::Progress)
+                if (const ControlState* control = (*window)->Control(c.id); control && control->progress)
+                    return control->progress;
+    return std::nullopt;
 }
 
 }  // namespace headless

@@ -198,6 +198,8 @@ private:
                 return BadSyntax("file takes a path or cancel");
             if (*path == "cancel")
                 m_backend.QueueFileCancel();
+            else if (!m_options.fileBase.empty() && path->front() != '/')
+                m_backend.QueueFileAnswer(m_options.fileBase + "/" + *path);
             else
                 m_backend.QueueFileAnswer(*path);
             return DriveResult::Ok();
@@ -221,6 +223,12 @@ private:
             if (!OnlyBlanks(rest))
                 return BadSyntax("ports takes nothing");
             return Ports();
+        }
+        if (command == "progress") {
+            if (!OnlyBlanks(rest))
+                return BadSyntax("progress takes nothing");
+            Line("progress: " + FormatProgress(m_backend.RunningTransfer()));
+            return DriveResult::Ok();
         }
         return BadSyntax("unknown command \"" + std::string(command) + "\"");
     }
@@ -293,6 +301,8 @@ private:
         const HeadlessWindow* window = bottom ? m_backend.Window(*bottom) : nullptr;
         if (!window || !window->Control(m_options.portComboId))
             return DriveResult::Fail("no port combo " + std::to_string(m_options.portComboId));
+        // As when the operator drops the list down: the window lists the ports afresh.
+        bottom->HandleCommand(m_options.portComboId, ui::Notification::DropDown);
         for (int i = 0, n = window->ComboCount(m_options.portComboId); i < n; ++i)
             Line(window->ComboItem(m_options.portComboId, i));
         return DriveResult::Ok();

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 #include "headless/backend.h"
 
@@ -12,6 +13,9 @@ struct ScriptOptions {
     int portComboId = 1013;
     // Scripts run on the real clock; tests of the driver may take the virtual one.
     ClockMode clock = ClockMode::Real;
+    // The folder relative paths of `file` answers are taken from (empty: the
+    // working directory).
+    std::string fileBase;
 };
 
 // Runs the application's windows under a script read one command a line from
@@ -31,6 +35,8 @@ struct ScriptOptions {
 //   print ID            print ID=TEXT
 //   sync                print "sync"
 //   ports               print the port combo's entries, one a line
+//   progress            print "progress: DONE/TOTAL bytes, RATE B/s" for the
+//                       transfer that runs, or "progress: idle"
 //
 // Lines starting with '#' are comments. Arguments understand the escapes
 // \r \n \t \\ \xHH; TEXT runs to the end of the line. Every event (message

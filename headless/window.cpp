@@ -99,6 +99,14 @@ std::string TwoDigits(int value)
 
 }  // namespace
 
+std::string FormatProgress(const std::optional<ui::Progress>& progress)
+{
+    if (!progress)
+        return "idle";
+    return std::to_string(progress->done) + "/" + std::to_string(progress->total) + " bytes, " +
+           std::to_string(progress->bytesPerSecond) + " B/s";
+}
+
 std::string FormatPickerTime(const ui::DateTime& value, std::string_view format)
 {
     std::string out;
@@ -418,6 +426,13 @@ void HeadlessWindow::SetDateTimeFormat(int id, std::string_view format)
     ControlState* control = Control(id);
     if (control && control->kind == ui::ControlKind::DateTimePicker)
         control->dateFormat = std::string(format);
+}
+
+void HeadlessWindow::SetProgress(int id, const std::optional<ui::Progress>& progress)
+{
+    ControlState* control = Control(id);
+    if (control && control->kind == ui::ControlKind::Progress)
+        control->progress = progress;
 }
 
 ui::Rect HeadlessWindow::ClientRect(int id) const

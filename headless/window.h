@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,10 +51,16 @@ struct ControlState {
     // Date-time pickers; the format uses the picker's letters (yyyy-MM-dd HH:mm:ss).
     ui::DateTime dateTime{};
     std::string dateFormat;
+    // Progress controls: the transfer's figures, nullopt while none runs.
+    std::optional<ui::Progress> progress;
 
     bool IsCombo() const { return kind == ui::ControlKind::ComboBox || kind == ui::ControlKind::DropList; }
     bool IsButtonWithState() const { return kind == ui::ControlKind::CheckBox || kind == ui::ControlKind::RadioButton; }
 };
+
+// A progress control's figures as `print` and `progress` show them:
+// "DONE/TOTAL bytes, RATE B/s", or "idle" while no transfer runs.
+std::string FormatProgress(const std::optional<ui::Progress>& progress);
 
 // Renders a date-time with the picker's format letters: yyyy yy MM M dd d
 // HH H hh h mm m ss s tt, text in single quotes, anything else literally.
@@ -95,6 +102,7 @@ public:
     ui::DateTime GetDateTime(int id) const override;
     void SetDateTime(int id, const ui::DateTime& value) override;
     void SetDateTimeFormat(int id, std::string_view format) override;
+    void SetProgress(int id, const std::optional<ui::Progress>& progress) override;
     ui::Rect ClientRect(int id) const override;
     void SetTimer(int timerId, unsigned periodMs) override;
     void KillTimer(int timerId) override;

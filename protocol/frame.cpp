@@ -51,8 +51,7 @@ bool HasValidCrc(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < 4)
         return false;
-    const std::uint16_t carried = ReadLe16(bytes.data() + bytes.size() - 2);
-    return carried == FrameCrc(bytes.data(), bytes.size());
+    return CarriedCrc(bytes) == FrameCrc(bytes.data(), bytes.size());
 }
 
 bool HasFrameHead(std::span<const std::uint8_t> bytes)
@@ -65,6 +64,28 @@ std::optional<FrameHeader> ParseFrameHeader(std::span<const std::uint8_t> bytes)
     if (bytes.size() < frame::kPayloadOffset || !HasFrameHead(bytes))
         return std::nullopt;
     return FrameHeader{bytes[frame::kIdOffset], bytes[frame::kCommandOffset], ReadLe16(bytes.data() + frame::kLengthOffset)};
+}
+
+std::uint16_t LengthField(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() < frame::kPayloadOffset ? 0 : ReadLe16(bytes.data() + frame::kLengthOffset);
+}
+
+std::uint16_t CarriedCrc(std::span<const std::uint8_t> reply)
+{
+    return reply.size() < 2 ? 0 : ReadLe16(reply.data() + reply.size() - 2);
+}
+
+std::span<const std::uint8_t> ReplyPayload(std::span<const std::uint8_t> reply)
+{
+    if (reply.size() <= frame::kOverhead)
+        return {};
+    return reply.subspan(frame::kPayloadOffset, reply.size() - frame::kOverhead);
+}
+
+bool HasJpegStart(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
 }  // namespace qzr

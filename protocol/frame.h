@@ -62,4 +62,20 @@ struct FrameHeader {
 };
 std::optional<FrameHeader> ParseFrameHeader(std::span<const std::uint8_t> bytes);
 
+// The 16-bit value where a frame carries its payload length (bytes 4..5),
+// read whatever the bytes before it are; 0 for fewer than 6 bytes.
+std::uint16_t LengthField(std::span<const std::uint8_t> bytes);
+
+// The check field a reply carries in its last two bytes, low byte first; 0 for
+// fewer than 2 bytes.
+std::uint16_t CarriedCrc(std::span<const std::uint8_t> reply);
+
+// The payload of a reply taken by position: the bytes between the six header
+// bytes and the two check bytes, whatever its length field says. Empty for a
+// reply of 8 bytes or fewer.
+std::span<const std::uint8_t> ReplyPayload(std::span<const std::uint8_t> reply);
+
+// Bytes that begin like a JPEG picture: FF D8 FF.
+bool HasJpegStart(std::span<const std::uint8_t> bytes);
+
 }  // namespace qzr

@@ -6,9 +6,6 @@
 #include "protocol/crc16.h"
 
 namespace qzr {
-namespace {
-
-}  // namespace
 
 Bytes BuildSnapshotRequest(std::uint8_t cameraId, std::uint8_t resolution, std::uint8_t quality)
 {
@@ -62,6 +59,23 @@ std::optional<std::span<const std::uint8_t>> SnapshotPicture(std::span<const std
     if (!header || reply.size() != SnapshotReplyLength(header->pictureLength))
         return std::nullopt;
     return reply.subspan(snapshot::kDataOffset, header->pictureLength);
+}
+
+std::optional<GatheredSnapshot> ReadGatheredSnapshot(std::span<const std::uint8_t> gathered)
+{
+    if (gathered.size() < snapshot::kOverhead)
+        return std::nullopt;
+    GatheredSnapshot read{ReadLe24(gathered.data() + snapshot::kLengthOffset), false, {}};
+    if (gathered.size() >= SnapshotReplyLength(read.pictureLength)) {
+        read.complete = true;
+        read.picture = gathered.subspan(snapshot::kDataOffset, read.pictureLength);
+    }
+    return read;
+}
+
+bool SnapshotLengthMissing(std::span<const std::uint8_t> gathered)
+{
+    return gathered.size() >= snapshot::kDataOffset && HasJpegStart(gathered.subspan(snapshot::kLengthOffset));
 }
 
 }  // namespace qzr

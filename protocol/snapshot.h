@@ -48,4 +48,19 @@ inline std::size_t SnapshotReplyLength(std::uint32_t pictureLength) { return pic
 // The JPEG of a complete reply (exactly L + 9 bytes); nullopt otherwise.
 std::optional<std::span<const std::uint8_t>> SnapshotPicture(std::span<const std::uint8_t> reply);
 
+// The bytes of a whole-package reply as the console gathers them across reads.
+// Its head is judged once, on the first chunk (IsSnapshotReplyHead); what was
+// gathered is read as the reply whatever that judgement was.
+struct GatheredSnapshot {
+    std::uint32_t pictureLength;            // bytes 4..6
+    bool complete;                          // L + 9 bytes are there
+    std::span<const std::uint8_t> picture;  // the L JPEG bytes once complete
+};
+// nullopt while fewer than the 9 bytes of header and check field are there.
+std::optional<GatheredSnapshot> ReadGatheredSnapshot(std::span<const std::uint8_t> gathered);
+
+// The JPEG start FF D8 FF where the length field should be: the camera left
+// the length out (at least 7 bytes needed).
+bool SnapshotLengthMissing(std::span<const std::uint8_t> gathered);
+
 }  // namespace qzr

@@ -256,7 +256,7 @@ Bytes BuildReadImageReply(std::uint8_t cameraId, std::span<const std::uint8_t> d
 std::optional<StretchReply> ParseReadImageReply(std::span<const std::uint8_t> reply, std::size_t expectedLength)
 {
     // A length near the top of size_t would wrap round when the overhead is added.
-    if (expectedLength > reply.size() || !IsReplyOf(reply, CMD_READ_IMAGE, expectedLength + subpacket::kStretchOverhead))
+    if (expectedLength > reply.size() || reply.size() < expectedLength + subpacket::kStretchOverhead)
         return std::nullopt;
     return StretchReply{reply.subspan(subpacket::kStretchDataOffset, expectedLength), HasValidCrc(reply)};
 }

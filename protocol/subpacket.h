@@ -114,8 +114,11 @@ struct StretchReply {
     std::span<const std::uint8_t> data;  // points into the parsed reply
     bool crcOk;
 };
-// A whole stretch reply of `expectedLength` data bytes (the reply is then
-// expectedLength + 8 bytes); nullopt for any other size or header.
+// A stretch reply as the console reads one asked for with `expectedLength`
+// bytes: at least expectedLength + 8 bytes, the data the first expectedLength
+// after the six header bytes, the check field the last two bytes whatever
+// came between; nullopt while shorter. The header is not judged: the check
+// field is what guards a stretch.
 std::optional<StretchReply> ParseReadImageReply(std::span<const std::uint8_t> reply, std::size_t expectedLength);
 
 // --- CMD_IMAGE_READY (0x42, unsolicited) ---

@@ -3,9 +3,13 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QThread>
@@ -38,6 +42,37 @@ QMessageBox::Icon ToQIcon(ui::Icon icon)
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// The console's icon (the one installed for the desktop menu), drawn for the
+// windows' title bars and the task bar.
+QIcon ConsoleIcon()
+{
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(0x1d, 0x33, 0x47), body(0xdc, 0xdc, 0xdc);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2f, 0x4f, 0x6f));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    p.setPen(QPen(ink, 2));
+    p.setBrush(body);
+    p.drawRoundedRect(QRectF(10, 20, 36, 26), 4, 4);
+    p.drawRoundedRect(QRectF(14, 14, 10, 6), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawEllipse(QPointF(28, 33), 9, 9);
+    p.setBrush(QColor(0x6f, 0xa8, 0xdc));
+    p.drawEllipse(QPointF(28, 33), 5, 5);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(26, 31), 1.6, 1.6);
+    p.setBrush(QColor(0xd0, 0x40, 0x40));
+    p.drawEllipse(QPointF(40, 25), 2, 2);
+    p.setPen(QPen(QColor(0xf0, 0xc0, 0x40), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(46, 33), QPointF(52, 33), QPointF(52, 50), QPointF(58, 50)}));
+    return QIcon(pixmap);
 }
 
 }  // namespace
@@ -83,10 +118,40 @@ QWidget* QtBackend::ParentFor(const ui::CDialog* owner) const
     return nullptr;
 }
 
+namespace {
+int g_blockingWaits = 0;
+// Waits shorter than this pass without a busy cursor (the pauses between the
+// pieces of a frame, for one).
+constexpr unsigned kBusyCursorMs = 100;
+}  // namespace
+
+bool InBlockingWait() { return g_blockingWaits > 0; }
+
 void QtBackend::Sleep(unsigned ms)
 {
-    // The window stays still meanwhile, as the operator knows from the classic console.
-    QThread::msleep(ms);
+    // Nothing of the windows runs meanwhile, as the operator knows from the
+    // classic console; but the desktop still gets its repaints, so a long
+    // wait shows a busy cursor over a drawn window, not a grey one.
+    ++g_blockingWaits;
+    if (ms >= kBusyCursorMs)
+        SetWaitCursor(true);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (qint64 left = ms; left > 0; left = ms - elapsed.elapsed()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
+    }
+    if (ms >= kBusyCursorMs)
+        SetWaitCursor(false);
+    --g_blockingWaits;
+}
+
+void QtBackend::SetWaitCursor(bool on)
+{
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 ui::DateTime QtBackend::LocalTime() const
@@ -144,6 +209,7 @@ struct QtApplication::Impl {
         font.setFamilies({QString::fromLatin1(kFontFamily), font.family()});
         font.setPixelSize(kFontPixelSize);
         QApplication::setFont(font);
+        QApplication::setWindowIcon(ConsoleIcon());
     }
 
     QApplication app;

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -33,6 +34,8 @@ namespace {
 constexpr int kClosedComboHeight = 12 * ui::kPixelsPerDialogUnitY;
 // The classic minimum timer period.
 constexpr unsigned kMinimumTimerMs = 10;
+// A progress bar's resolution.
+constexpr int kProgressSteps = 1000;
 
 QRect ToQRect(const ui::Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -107,6 +110,21 @@ private:
     QToolButton* m_buttons[2] = {};
 };
 
+// A combo that tells its window before its list drops down, so the window
+// can fill the list afresh.
+class DropDownCombo final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onDropDown;
+
+    void showPopup() override
+    {
+        if (onDropDown)
+            onDropDown();
+        QComboBox::showPopup();
+    }
+};
+
 QString ComboText(const QComboBox* combo)
 {
     return combo->isEditable() ? combo->lineEdit()->text() : combo->currentText();
@@ -155,7 +173,8 @@ DialogWidget::DialogWidget(QtWindowPeer& peer, QWidget* parent) : QDialog(parent
 void DialogWidget::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    m_peer.CloseRequested();
+    if (!InBlockingWait())
+        m_peer.CloseRequested();
 }
 
 void DialogWidget::keyPressEvent(QKeyEvent* event)
@@ -421,7 +440,8 @@ QWidget* QtWindowPeer::CreateControl(const ui::ControlTemplate& c)
     }
     case ControlKind::ComboBox:
     case ControlKind::DropList: {
-        auto* combo = new QComboBox(m_window);
+        auto* combo = new DropDownCombo(m_window);
+        combo->onDropDown = [this, id = c.id] { Notify(id, ui::Notification::DropDown); };
         if (c.kind == ControlKind::ComboBox) {
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
@@ -483,6 +503,14 @@ QWidget* QtWindowPeer::CreateControl(const ui::ControlTemplate& c)
     }
     case ControlKind::UpDown:
         return new UpDownArrows(m_window);
+    case ControlKind::Progress: {
+        auto* bar = new QProgressBar(m_window);
+        bar->setRange(0, kProgressSteps);
+        bar->setAlignment(Qt::AlignCenter);
+        bar->setTextVisible(false);
+        bar->reset();
+        return bar;
+    }
     }
     return new QWidget(m_window);
 }
@@ -901,6 +929,27 @@ void QtWindowPeer::SetDateTimeFormat(int id, std::string_view format)
         picker->setDisplayFormat(QtDateTimeFormat(format));
 }
 
+void QtWindowPeer::SetProgress(int id, const std::optional<ui::Progress>& progress)
+{
+    auto* bar = qobject_cast<QProgressBar*>(ControlWidget(id));
+    if (!bar)
+        return;
+    if (!progress) {
+        bar->reset();
+        bar->setTextVisible(false);
+        return;
+    }
+    // The bar runs in steps of a thousandth; the text gives the exact figures.
+    const std::uint64_t total = progress->total;
+    const std::uint64_t done = std::min(progress->done, total);
+    bar->setValue(total == 0 ? kProgressSteps : static_cast<int>(done * kProgressSteps / total));
+    bar->setFormat(QStringLiteral("%1/%2 bytes, %3 B/s")
+                       .arg(progress->done)
+                       .arg(progress->total)
+                       .arg(progress->bytesPerSecond));
+    bar->setTextVisible(true);
+}
+
 ui::Rect QtWindowPeer::ClientRect(int id) const
 {
     if (id == 0)
@@ -922,7 +971,11 @@ void QtWindowPeer::SetTimer(int timerId, unsigned periodMs)
     QTimer*& timer = m_timers[timerId];
     if (!timer) {
         timer = new QTimer(m_window);
-        QObject::connect(timer, &QTimer::timeout, m_window, [this, timerId] { m_dialog.HandleTimer(timerId); });
+        QObject::connect(timer, &QTimer::timeout, m_window, [this, timerId] {
+            // A tick that falls into a blocking wait is dropped: the window's thread is busy.
+            if (!InBlockingWait())
+                m_dialog.HandleTimer(timerId);
+        });
     }
     timer->start(static_cast<int>(std::clamp<unsigned>(periodMs, kMinimumTimerMs, INT_MAX)));
 }
@@ -956,6 +1009,11 @@ void QtWindowPeer::PaintNow()
 {
     if (!m_paintPending)
         return;
+    if (InBlockingWait()) {
+        // The window paints once its handler has returned.
+        QTimer::singleShot(kMinimumTimerMs, m_window, [this] { PaintNow(); });
+        return;
+    }
     m_paintPending = false;
     if (!m_window->isVisible())
         return;  // showing the window paints it

@@ -106,6 +106,7 @@ public:
     ui::DateTime GetDateTime(int id) const override;
     void SetDateTime(int id, const ui::DateTime& value) override;
     void SetDateTimeFormat(int id, std::string_view format) override;
+    void SetProgress(int id, const std::optional<ui::Progress>& progress) override;
     ui::Rect ClientRect(int id) const override;
     void SetTimer(int timerId, unsigned periodMs) override;
     void KillTimer(int timerId) override;
@@ -148,6 +149,7 @@ public:
     int RunModal(ui::CDialog& dialog, const ui::DialogTemplate& tmpl) override;
     void EndModal(ui::CDialog& dialog, int result) override;
     void Sleep(unsigned ms) override;
+    void SetWaitCursor(bool on) override;
     ui::DateTime LocalTime() const override;
     int MessageBox(ui::CDialog* owner, std::string_view text, std::string_view caption, ui::Icon icon) override;
     std::optional<std::string> GetOpenFileName(ui::CDialog* owner, const ui::FileDialogOptions& options) override;
@@ -162,6 +164,11 @@ private:
     std::vector<QtWindowPeer*> m_open;  // bottom (main window) to top
     std::string m_mainCaption;
 };
+
+// While a window's handler sleeps (a blocking wait), Qt keeps repainting the
+// windows, but nothing of a window runs: its timers, posted paints and close
+// requests wait or are dropped, as in the classic console whose thread slept.
+bool InBlockingWait();
 
 // Text conversions: the console's texts are UTF-8.
 QString ToQString(std::string_view text);

@@ -71,7 +71,8 @@ const ControlTemplate kMainControls[] = {
     {IDC_OPEN_FIRMWARE, ControlKind::PushButton, "Open File", 9, 335, 32, 13, kGroup},
     {IDC_UPLOAD, ControlKind::PushButton, "Upload", 44, 335, 32, 13},
     {IDC_CANCEL_UPLOAD, ControlKind::PushButton, "Cancel", 79, 335, 32, 13},
-    {IDC_SAVE_LOG, ControlKind::CheckBox, "Save logging", 9, 363, 70, 10, kGroup},
+    {IDC_FIRMWARE_PROGRESS, ControlKind::Progress, "", 4, 355, 112, 9},
+    {IDC_SAVE_LOG, ControlKind::CheckBox, "Save logging", 9, 366, 70, 10, kGroup},
 
     // Picture area and text boxes
     {IDC_PICTURE, ControlKind::Frame, "", 119, 8, 346, 250},

@@ -39,6 +39,7 @@ inline constexpr int IDC_CLEAR_COUNT = 1174;
 inline constexpr int IDC_OPEN_FIRMWARE = 1150;
 inline constexpr int IDC_UPLOAD = 1151;
 inline constexpr int IDC_CANCEL_UPLOAD = 1157;
+inline constexpr int IDC_FIRMWARE_PROGRESS = 1159;  // the transfer's progress, under the group
 // Picture and text boxes
 inline constexpr int IDC_PICTURE = 1128;
 inline constexpr int IDC_LOG = 1024;
@@ -87,3 +88,51 @@ inline constexpr int IDC_CONTINUOUSLY_SHOT = 1187;
 // Logging and the hidden quick shot button
 inline constexpr int IDC_SAVE_LOG = 1196;
 inline constexpr int IDC_QUICK_SHOT = 1015;
+
+// Motion area dialog, template 140 "Set area for motion detection". Its ids
+// repeat some of the main window's: they name controls of this window only.
+inline constexpr int IDD_MOTION_AREA = 140;
+inline constexpr int IDC_MOTION_UPPER = 1007;
+inline constexpr int IDC_MOTION_BOTTOM = 1008;
+inline constexpr int IDC_MOTION_LEFT = 1009;
+inline constexpr int IDC_MOTION_RIGHT = 1010;
+inline constexpr int IDC_MOTION_CENTRAL = 1011;
+inline constexpr int IDC_MOTION_SURROUNDINGS = 1012;
+inline constexpr int IDC_MOTION_ALL = 1013;
+inline constexpr int IDC_MOTION_CLEAR = 1033;
+inline constexpr int IDC_MOTION_REVERSE = 1034;
+inline constexpr int IDC_MOTION_SENSITIVITY_SPIN = 1160;
+inline constexpr int IDC_MOTION_SENSITIVITY = 1161;
+inline constexpr int IDC_MOTION_INTERVAL = 1195;
+inline constexpr int IDC_MOTION_DENSITY = 1196;
+inline constexpr int IDC_MOTION_IMPORT = 1122;
+
+// Burst test window, template 145 "Continuously Shot (Motion Detection) Test".
+// Its ids reuse numbers of the main window's ids with other meanings.
+inline constexpr int IDD_BURST_TEST = 145;
+inline constexpr int IDC_BURST_PICTURE = 1194;
+inline constexpr int IDC_BURST_FILES = 1186;
+inline constexpr int IDC_BURST_LOG = 1021;
+inline constexpr int IDC_BURST_PORT = 1013;
+inline constexpr int IDC_BURST_OPEN_COMMS = 1007;
+inline constexpr int IDC_BURST_RESOLUTION = 1124;
+inline constexpr int IDC_BURST_QUALITY = 1125;
+inline constexpr int IDC_BURST_SHOTS = 1193;
+inline constexpr int IDC_BURST_INTERVAL = 1195;
+inline constexpr int IDC_BURST_SHOOT = 1008;
+inline constexpr int IDC_BURST_DATE = 1188;
+inline constexpr int IDC_BURST_LAST_IMAGE = 1191;
+inline constexpr int IDC_BURST_BEFORE = 1105;
+inline constexpr int IDC_BURST_AFTER = 1106;
+inline constexpr int IDC_BURST_REQUEST_COUNT = 1192;
+inline constexpr int IDC_BURST_REQUEST_LIST = 1009;
+inline constexpr int IDC_BURST_STATE = 1024;
+inline constexpr int IDC_BURST_PORT_INFO = 1131;
+
+// Quick shot window, template 144 "Dialog". Its ids too reuse main window numbers.
+inline constexpr int IDD_QUICK_SHOT = 144;
+inline constexpr int IDC_QUICK_PORT = 1013;
+inline constexpr int IDC_QUICK_SHOOT = 1007;
+inline constexpr int IDC_QUICK_OPEN_PORT = 1008;
+inline constexpr int IDC_QUICK_EXIT = 1009;
+inline constexpr int IDC_QUICK_STATUS = 1131;

@@ -7,4 +7,13 @@ namespace res {
 // Main window "Quivra QZR Test Tool V4.0".
 const ui::DialogTemplate& MainDialogTemplate();
 
+// Motion area dialog "Set area for motion detection".
+const ui::DialogTemplate& MotionAreaDialogTemplate();
+
+// Burst test window "Continuously Shot (Motion Detection) Test".
+const ui::DialogTemplate& BurstTestTemplate();
+
+// Quick shot window "Dialog".
+const ui::DialogTemplate& QuickShotTemplate();
+
 }  // namespace res

@@ -13,9 +13,13 @@ bool CFrameSender::SendFrame(std::uint8_t* frame, std::uint32_t length)
         return false;
     std::memcpy(m_lastFrame, frame, length);
     m_nLastFrameLen = length;
-    m_nResendCount = 0;
-    m_nIdleTicks = 0;
     return m_port.Write(frame, length);
+}
+
+std::uint8_t CFrameSender::LastCommand() const
+{
+    const auto header = ParseFrameHeader(LastFrame());
+    return header ? header->command : 0;
 }
 
 void CFrameSender::ResendLastFrame()

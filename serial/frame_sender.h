@@ -8,15 +8,14 @@
 namespace qzr {
 
 // The one way the main window sends frames: stamps the CRC, remembers the frame
-// for resending, and writes it. Also counts the poll ticks since the last send
-// and the resends of the current frame, which every new frame resets.
+// for resending, and writes it.
 class CFrameSender {
 public:
     explicit CFrameSender(CSerialPort& port) : m_port(port) {}
 
     // Stamps the CRC into the last two bytes. Frames over 256 bytes are stamped
     // but neither remembered nor written (false). Otherwise remembers the frame,
-    // resets the counters and writes it in one piece; returns the write's result.
+    // writes it in one piece; returns the write's result.
     bool SendFrame(std::uint8_t* frame, std::uint32_t length);
     bool SendFrame(std::span<std::uint8_t> frame) { return SendFrame(frame.data(), static_cast<std::uint32_t>(frame.size())); }
 
@@ -30,12 +29,9 @@ public:
 
     std::span<const std::uint8_t> LastFrame() const { return {m_lastFrame, m_nLastFrameLen}; }
     // Command byte of the remembered frame, 0 when none.
-    std::uint8_t LastCommand() const { return m_nLastFrameLen > 3 ? m_lastFrame[3] : 0; }
+    std::uint8_t LastCommand() const;
 
     static constexpr std::uint32_t kMaxFrame = 256;
-
-    int m_nResendCount = 0;  // resends done for the current frame
-    int m_nIdleTicks = 0;    // poll ticks since the last send or reply
 
 private:
     CSerialPort& m_port;

@@ -12,10 +12,12 @@
 #include <chrono>
 #include <utility>
 
+#include "serial/line_rate.h"
+
 namespace qzr {
 namespace {
 
-// The rates termios can set by name; any other rate fails to open.
+// The rates termios can set by name; any other goes by number (line_rate.h).
 constexpr std::pair<std::uint32_t, speed_t> kRates[] = {
     {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
     {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
@@ -37,6 +39,16 @@ bool SpeedOf(std::uint32_t baud, speed_t& speed)
     return false;
 }
 
+// A driver runs a rate given by number as near as its clock allows and reports
+// the rate it runs: within 2 % the camera still reads every byte.
+bool CloseEnough(std::optional<std::uint32_t> actual, std::uint32_t asked)
+{
+    if (!actual)
+        return false;
+    const std::uint64_t off = *actual > asked ? *actual - asked : asked - *actual;
+    return off * 50 <= asked;
+}
+
 int MillisecondsLeft(std::chrono::steady_clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
@@ -54,7 +66,8 @@ bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
 {
     m_strPortName = name;
     speed_t speed{};
-    if (!SpeedOf(baud, speed))
+    const bool named = SpeedOf(baud, speed);
+    if (baud == 0)
         return false;
 
     const int fd = ::open(DevicePathOf(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -80,14 +93,18 @@ bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
     tio.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0)
+    if (named && (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0))
         return fail();
     if (::tcsetattr(fd, TCSANOW, &tio) != 0)
         return fail();
     // Some drivers accept a rate they cannot run at and report another: check.
-    termios check{};
-    if (::tcgetattr(fd, &check) != 0 || ::cfgetospeed(&check) != speed)
+    if (named) {
+        termios check{};
+        if (::tcgetattr(fd, &check) != 0 || ::cfgetospeed(&check) != speed)
+            return fail();
+    } else if (!SetLineRate(fd, baud) || !CloseEnough(LineRate(fd), baud)) {
         return fail();
+    }
     ::tcflush(fd, TCIOFLUSH);
 
     m_fd = fd;

@@ -21,8 +21,9 @@ public:
 
     // Opens `name` (a device path, or a bare name such as ttyUSB0 for
     // /dev/ttyUSB0) at `baud` with 8 data bits, 2 stop bits, no parity check,
-    // raw, no flow control, and empties both queues. False when the device is
-    // missing, in use or refuses the rate; the port is then closed.
+    // raw, no flow control, and empties both queues. Any rate the driver can
+    // run, named by termios or not. False when the device is missing, in use
+    // or refuses the rate; the port is then closed.
     bool Open(const std::string& name, std::uint32_t baud);
 
     // Reads what is queued, at most `length` bytes, without waiting; `length`

@@ -7,17 +7,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
+
+#include "serial/line_rate.h"
 
 namespace qzr::sim {
 namespace {
-
-constexpr std::pair<speed_t, std::uint32_t> kSpeeds[] = {
-    {B1200, 1200},       {B2400, 2400},     {B4800, 4800},       {B9600, 9600},       {B19200, 19200},
-    {B38400, 38400},     {B57600, 57600},   {B115200, 115200},   {B230400, 230400},   {B460800, 460800},
-    {B500000, 500000},   {B576000, 576000}, {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
-    {B1500000, 1500000}, {B2000000, 2000000},
-};
 
 void SetError(std::string* error, const std::string& what)
 {
@@ -26,22 +20,6 @@ void SetError(std::string* error, const std::string& what)
 }
 
 }  // namespace
-
-std::optional<std::uint32_t> RateOfSpeed(unsigned speed)
-{
-    for (const auto& [s, rate] : kSpeeds)
-        if (s == speed)
-            return rate;
-    return std::nullopt;
-}
-
-std::optional<unsigned> SpeedOfRate(std::uint32_t rate)
-{
-    for (const auto& [s, r] : kSpeeds)
-        if (r == rate)
-            return s;
-    return std::nullopt;
-}
 
 bool PtyLine::Open(std::uint32_t rate, std::string* error)
 {
@@ -69,8 +47,8 @@ bool PtyLine::Open(std::uint32_t rate, std::string* error)
     ::cfmakeraw(&settings);
     settings.c_cflag &= ~(CSIZE | PARENB);
     settings.c_cflag |= CS8 | CSTOPB | CREAD | CLOCAL;
-    ::cfsetspeed(&settings, SpeedOfRate(rate).value_or(B115200));
     ::tcsetattr(m_slaveKeepAlive, TCSANOW, &settings);
+    SetLineRate(m_slaveKeepAlive, rate);
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     return true;
 }
@@ -89,8 +67,8 @@ bool PtyLine::Matches(std::uint32_t rate) const
     termios settings{};
     if (::tcgetattr(m_master, &settings) != 0)
         return false;
-    const auto consoleRate = RateOfSpeed(::cfgetospeed(&settings));
-    return consoleRate == rate && (settings.c_cflag & CSIZE) == CS8 && (settings.c_cflag & CSTOPB) &&
+    // By number: the console may have set a rate termios has no name for.
+    return LineRate(m_master) == rate && (settings.c_cflag & CSIZE) == CS8 && (settings.c_cflag & CSTOPB) &&
            !(settings.c_cflag & PARENB);
 }
 

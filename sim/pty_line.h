@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace qzr::sim {
@@ -34,9 +33,5 @@ private:
     int m_slaveKeepAlive = -1;
     std::string m_slavePath;
 };
-
-// The rate a termios speed constant stands for, and back.
-std::optional<std::uint32_t> RateOfSpeed(unsigned speed);
-std::optional<unsigned> SpeedOfRate(std::uint32_t rate);
 
 }  // namespace qzr::sim

@@ -1,5 +1,6 @@
 #include "ui/backend.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 
@@ -18,6 +19,12 @@ Backend& CurrentBackend()
 }
 
 void SetCurrentBackend(Backend* backend) { g_backend = backend; }
+
+std::uint64_t Backend::TickCount() const
+{
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+}
 
 std::string FormatDateTime(const DateTime& t, const char* format)
 {

@@ -61,6 +61,10 @@ public:
     virtual void SetDateTime(int id, const DateTime& value) = 0;
     virtual void SetDateTimeFormat(int id, std::string_view format) = 0;
 
+    // Progress controls: the figures of the transfer that runs, or nullopt
+    // when none does (the bar is empty).
+    virtual void SetProgress(int id, const std::optional<Progress>& progress) = 0;
+
     // Client rectangle of a control in pixels ({0, 0, width, height}); id 0 is
     // the window's own client area.
     virtual Rect ClientRect(int id) const = 0;
@@ -95,7 +99,12 @@ public:
 
     // Blocks the calling (only) thread; no window message is handled meanwhile.
     virtual void Sleep(unsigned ms) = 0;
+    // The busy cursor over the windows, on or off again (calls nest).
+    virtual void SetWaitCursor(bool) {}
     virtual DateTime LocalTime() const = 0;
+    // Milliseconds on a steady clock (for rates and time-outs); the base
+    // takes the system's, a backend with a clock of its own overrides it.
+    virtual std::uint64_t TickCount() const;
 
     virtual int MessageBox(CDialog* owner, std::string_view text, std::string_view caption, Icon icon) = 0;
     // The chosen path, or nullopt when the operator cancels.

@@ -119,6 +119,12 @@ void CDialog::CheckDlgButton(int id, int state)
         m_peer->SetCheck(id, state);
 }
 
+void CDialog::SetProgress(int id, const std::optional<Progress>& progress)
+{
+    if (m_peer)
+        m_peer->SetProgress(id, progress);
+}
+
 Rect CDialog::GetClientRect(int id) const { return m_peer ? m_peer->ClientRect(id) : Rect{}; }
 
 void CDialog::SetTimer(int timerId, unsigned periodMs)

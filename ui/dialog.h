@@ -23,6 +23,7 @@ enum class Notification {
     EditChange,  // the operator typed into an edit or a combo's edit field
     SelChange,   // the operator chose a combo item
     DblClick,    // a list row was double-clicked
+    DropDown,    // a combo's list is about to drop down
 };
 
 // Base of every window. A window holds its state as members and its behaviour
@@ -57,6 +58,8 @@ public:
     CListCtrl List(int id) const { return CListCtrl(m_peer, id); }
     CDateTimeCtrl DateTimeCtrl(int id) const { return CDateTimeCtrl(m_peer, id); }
     Rect GetClientRect(int id = 0) const;
+    // A progress control: the figures of a transfer, or nullopt for none.
+    void SetProgress(int id, const std::optional<Progress>& progress);
 
     // Timers, time, blocking waits.
     void SetTimer(int timerId, unsigned periodMs);
@@ -104,11 +107,12 @@ protected:
     void OnEditChange(int id, std::function<void()> handler) { Register(id, Notification::EditChange, std::move(handler)); }
     void OnSelChange(int id, std::function<void()> handler) { Register(id, Notification::SelChange, std::move(handler)); }
     void OnListDblClk(int id, std::function<void()> handler) { Register(id, Notification::DblClick, std::move(handler)); }
+    void OnDropDown(int id, std::function<void()> handler) { Register(id, Notification::DropDown, std::move(handler)); }
     void OnDeltaPos(int id, std::function<void(int)> handler) { m_deltaHandlers[id] = std::move(handler); }
+    void Register(int id, Notification notification, std::function<void()> handler);
 
 private:
     friend class CDataExchange;
-    void Register(int id, Notification notification, std::function<void()> handler);
     // Selects radio `id` and clears the other radios of its group.
     void SelectRadio(int id);
 
@@ -116,6 +120,16 @@ private:
     WindowPeer* m_peer = nullptr;
     std::map<std::pair<int, Notification>, std::function<void()>> m_handlers;
     std::map<int, std::function<void(int)>> m_deltaHandlers;
+};
+
+// Shows the busy cursor for its life: for a handler that holds the window's
+// thread in a procedure of several waits and port operations.
+class CWaitCursor {
+public:
+    CWaitCursor() { CurrentBackend().SetWaitCursor(true); }
+    ~CWaitCursor() { CurrentBackend().SetWaitCursor(false); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
 }  // namespace ui

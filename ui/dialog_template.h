@@ -21,6 +21,7 @@ enum class ControlKind {
     ListView,        // report view: rows of columns
     DateTimePicker,
     UpDown,          // a pair of arrows
+    Progress,        // a bar with a transfer's figures (ui::Progress); empty while none runs
 };
 
 // Style bits of a control.

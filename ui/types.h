@@ -49,6 +49,15 @@ struct DateTime {
     bool operator==(const DateTime&) const = default;
 };
 
+// What a progress control shows of a transfer: `done` of `total` bytes,
+// moving at `bytesPerSecond`.
+struct Progress {
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    std::uint64_t bytesPerSecond = 0;
+    bool operator==(const Progress&) const = default;
+};
+
 // Formats with strftime conversions (%Y %m %d %H %M %S and literal text).
 std::string FormatDateTime(const DateTime& t, const char* format);
 

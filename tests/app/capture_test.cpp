@@ -144,7 +144,7 @@ TEST(WholePackageReception, CompletesAcrossAnySplit)
         rig.Snap();
         if (!c.stray.empty()) {
             console.Receive(rig.pty, c.stray);
-            EXPECT_EQ(console.dialog.m_strStatus, c.strayStatus);
+            EXPECT_EQ(console.dialog.Session().m_strStatus, c.strayStatus);
         }
         const Bytes& data = c.jpegData ? jpeg : noJpeg;
         const Bytes reply = Reply(data);
@@ -158,7 +158,7 @@ TEST(WholePackageReception, CompletesAcrossAnySplit)
         EXPECT_EQ(console.Text(IDC_STATUS), c.jpegData ? "show JPG" : "JPG格式不对");
         EXPECT_EQ(console.Text(IDC_LOG), "Image data length:" + std::to_string(data.size()) +
                                              "--received length：" + std::to_string(reply.size()) + "---OK");
-        EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
         EXPECT_EQ(rig.Saved(), Str(data));
         EXPECT_TRUE(console.Messages().empty());
     }
@@ -178,7 +178,7 @@ TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReportedAndNothingResent
     EXPECT_TRUE(rig.console.backend.Pictures().empty()) << "0xFFD8FF bytes never arrive";
     rig.console.Tick(1200);  // two minutes without a reply
     EXPECT_TRUE(rig.pty.ReadAvailable(20).empty());
-    EXPECT_EQ(rig.console.dialog.m_nExpectedReply, CMD_SNAPSHOT) << "still waiting";
+    EXPECT_EQ(rig.console.dialog.Session().m_nExpectedReply, CMD_SNAPSHOT) << "still waiting";
 }
 
 // A picture announced larger than the buffer fills it exactly; the read that
@@ -192,13 +192,13 @@ TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
     header.resize(kReadSize, 0x11);
     console.Receive(rig.pty, header);
     const Bytes chunk(kReadSize, 0x22);
-    while (console.dialog.m_nImageReceived + kReadSize <= CCameraTestDlg::kImageBufferSize)
+    while (console.dialog.Session().Picture().Received() + kReadSize <= CPictureBuffer::kSize)
         console.Receive(rig.pty, chunk);
-    ASSERT_EQ(console.dialog.m_nImageReceived, CCameraTestDlg::kImageBufferSize);
-    EXPECT_EQ(console.dialog.m_strLog.find("图像过大"), std::string::npos);
+    ASSERT_EQ(console.dialog.Session().Picture().Received(), CPictureBuffer::kSize);
+    EXPECT_EQ(console.dialog.Session().m_strLog.find("图像过大"), std::string::npos);
     console.Receive(rig.pty, chunk);
-    EXPECT_TRUE(console.dialog.m_strLog.ends_with("\r\n图像过大，缓冲区内存不足\r\n")) << console.dialog.m_strLog;
-    EXPECT_EQ(console.dialog.m_nImageReceived, CCameraTestDlg::kImageBufferSize) << "the chunk is dropped";
+    EXPECT_TRUE(console.dialog.Session().m_strLog.ends_with("\r\n图像过大，缓冲区内存不足\r\n")) << console.dialog.Session().m_strLog;
+    EXPECT_EQ(console.dialog.Session().Picture().Received(), CPictureBuffer::kSize) << "the chunk is dropped";
     EXPECT_TRUE(console.backend.Pictures().empty());
     rig.Snap();
     rig.Deliver(Reply(Jpeg(5)));
@@ -247,7 +247,8 @@ TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
         console.Select(IDC_RESOLUTION, resolution);
         rig.Snap();
         rig.Deliver(Reply(Jpeg(code)));
-        const ui::Rect area = console.dialog.Capture().View().PictureRect();
+        const ui::Rect frame = console.backend.Window(console.dialog)->ClientRect(IDC_PICTURE);
+        const ui::Rect area = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
         const int left = area.left + (area.Width() - width) / 2, top = area.top + (area.Height() - height) / 2;
         const ui::Rect centred = {left, top, left + width, top + height};
         EXPECT_EQ(console.backend.Pictures().back().target, width < area.Width() ? centred : area) << resolution;
@@ -330,7 +331,7 @@ TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
             const Bytes written = rig.pty.ReadAvailable(20);
             ASSERT_EQ(written.size(), i == c.fires ? 10u : 0u) << c.why << ", read " << i;
         }
-        EXPECT_EQ(console.dialog.m_nExpectedReply, CMD_SNAPSHOT) << c.why;
+        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, CMD_SNAPSHOT) << c.why;
         EXPECT_EQ(console.Text(IDC_INFO), "收到启动，测试") << c.why;
         EXPECT_EQ(console.Text(IDC_STATUS), "测试拍照") << c.why;
         // Now a picture is awaited: more trigger bytes start nothing.
@@ -354,13 +355,13 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
     console.backend.SetEventSink([&](const std::string& line) {
         if (line.rfind("message: ", 0) == 0) {
             rig.pty.Write({'o', 'k', '\n'});
-            WaitQueued(console.dialog.m_port.Handle(), 3);
+            WaitQueued(console.dialog.Session().Port().Handle(), 3);
         }
     });
     console.backend.SetMessageBoxDwell(250);  // two poll periods pass while it is up
     console.Receive(rig.pty, {reply.back()});
     int queued = 0;
-    ::ioctl(console.dialog.m_port.Handle(), FIONREAD, &queued);
+    ::ioctl(console.dialog.Session().Port().Handle(), FIONREAD, &queued);
     console.backend.SetMessageBoxDwell(0);
 
     EXPECT_EQ(console.Messages(), std::vector<std::string>{"打开文件失败"});
@@ -376,10 +377,10 @@ TEST(FrameTransmission, ResendIsLoggedAndWrittenByteByByte)
     Rig rig(/*save=*/false, /*log=*/true);
     CCameraTestDlg& dialog = rig.console.dialog;
     std::vector<Bytes> writes;
-    dialog.m_port.SetWriteTrace([&](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
+    dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
     Bytes frame = BuildFrame(1, CMD_GET_PACKET, Bytes{0x03, 0x00});
-    dialog.SendFrame(frame);
-    dialog.ResendLastFrame();
+    dialog.Session().SendFrame(frame);
+    dialog.Session().ResendLastFrame();
     std::vector<Bytes> expected = {frame};
     for (std::uint8_t b : frame)
         expected.push_back(Bytes{b});  // the CRC stamped at the first send
@@ -411,14 +412,14 @@ TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
             if (line.rfind("picture: ", 0) == 0)
                 pictureAt.push_back(console.backend.NowMs());
         });
-        console.dialog.m_port.SetWriteTrace([&](std::span<const std::uint8_t>) { writeAt.push_back(console.backend.NowMs()); });
+        console.dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t>) { writeAt.push_back(console.backend.NowMs()); });
         const auto buttons = [&] {
             return std::vector<bool>{console.Enabled(IDC_SNAPSHOT), console.Enabled(IDC_CONTINUOUS_CAPTURE),
                                      console.Enabled(IDC_STOP_SNAPSHOT)};
         };
         if (closed) {
             console.Click(IDC_SNAPSHOT);
-            EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+            EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
             console.Click(IDC_CONTINUOUS_CAPTURE);
             EXPECT_EQ(console.Messages(), std::vector<std::string>(2, "Please open the serial port first"));
             EXPECT_EQ(buttons(), (std::vector<bool>{true, true, false}));

@@ -29,7 +29,7 @@ public:
     {
         if (backend.IsOpen(dialog))
             backend.Close(dialog);
-        dialog.m_port.Close();
+        dialog.Session().Port().Close();
     }
 
     void Open() { backend.Open(dialog); }
@@ -69,7 +69,7 @@ public:
     void Receive(PtyPair& pty, const Bytes& bytes)
     {
         pty.Write(bytes);
-        const int queued = WaitQueued(dialog.m_port.Handle(), static_cast<int>(bytes.size()));
+        const int queued = WaitQueued(dialog.Session().Port().Handle(), static_cast<int>(bytes.size()));
         ASSERT_GE(queued, static_cast<int>(bytes.size()));
         Tick();
     }

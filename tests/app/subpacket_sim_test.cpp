@@ -27,7 +27,7 @@ protected:
         ASSERT_TRUE(camera->Start(&error)) << error;
         console.Open();
         console.Connect(camera->DevicePath());
-        ASSERT_TRUE(console.dialog.m_port.IsOpen());
+        ASSERT_TRUE(console.dialog.Session().Port().IsOpen());
         console.Check(IDC_SUB_PACKET, 1);
         console.Select(IDC_RESOLUTION, "1280x960");
         console.Check(IDC_SAVE_IMAGE, 1);
@@ -38,7 +38,7 @@ protected:
     // for `quietMs` of real time (a stalled transfer).
     bool PumpUntilShown(std::size_t pictures, int quietMs = 500)
     {
-        const int fd = console.dialog.m_port.Handle();
+        const int fd = console.dialog.Session().Port().Handle();
         int quiet = 0;
         while (console.backend.Pictures().size() < pictures) {
             pollfd p{fd, POLLIN, 0};
@@ -96,8 +96,8 @@ TEST_F(SubPacketOverSimulator, PictureArrivesByteIdentical)
         ASSERT_GT(sent.size(), 10000u);
         EXPECT_TRUE(SavedPicture(scratch) == sent) << "saved file differs from the camera's picture";
         EXPECT_EQ(console.backend.Pictures().back().size, (ui::Size{1280, 960}));
-        EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
-        EXPECT_FALSE(console.dialog.m_bResendArmed);
+        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
+        EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
     }
 }
 
@@ -127,9 +127,10 @@ TEST_F(SubPacketOverSimulator, AnnouncedPictureIsRead)
     // the picture buffer rather than a saved file.
     const Bytes sent = camera->LastPicture();
     ASSERT_FALSE(sent.empty());
-    EXPECT_TRUE(Bytes(console.dialog.m_pImage.get(), console.dialog.m_pImage.get() + sent.size()) == sent);
+    const auto shown = console.dialog.Session().Picture().View(0, sent.size());
+    EXPECT_TRUE(Bytes(shown.begin(), shown.end()) == sent);
     EXPECT_EQ(console.Text(IDC_LOG), "Get length=" + std::to_string(sent.size()) + "  OK   show picture");
-    EXPECT_FALSE(console.dialog.m_bResendArmed);
+    EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
 }
 
 }  // namespace

@@ -62,10 +62,10 @@ protected:
     {
         console.Open();
         console.Connect(pty.SlavePath());
-        ASSERT_TRUE(console.dialog.m_port.IsOpen());
+        ASSERT_TRUE(console.dialog.Session().Port().IsOpen());
         console.Check(IDC_SUB_PACKET, 1);
         // The console's writes joined by the virtual time they happened at.
-        console.dialog.m_port.SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
+        console.dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
             const std::uint64_t now = console.backend.NowMs();
             if (bursts.empty() || bursts.back().ms != now)
                 bursts.push_back({now, {}, true});
@@ -124,7 +124,7 @@ protected:
         return Sent(12);
     }
 
-    Bytes Shown(std::size_t length) const { return Bytes(console.dialog.m_pImage.get(), console.dialog.m_pImage.get() + length); }
+    Bytes Shown(std::size_t length) { const auto v = console.dialog.Session().Picture().View(0, length); return Bytes(v.begin(), v.end()); }
     Bytes SavedPicture() const
     {
         const auto files = scratch.Files();
@@ -166,7 +166,7 @@ TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
     EXPECT_EQ(console.Text(IDC_INFO), "Data Length=2000 package=4 ");
     // The request for the next packet joins the log text after it was shown.
     EXPECT_EQ(console.Text(IDC_LOG), "Data Length=2000 package=4 Last package Len=464 \r\n");
-    EXPECT_EQ(console.dialog.m_strLog, "Data Length=2000 package=4 Last package Len=464 \r\n请求第 1 包图像数据\r\n");
+    EXPECT_EQ(console.dialog.Session().m_strLog, "Data Length=2000 package=4 Last package Len=464 \r\n请求第 1 包图像数据\r\n");
     for (std::size_t n = 0; n < 4; ++n) {
         EXPECT_EQ(Sent(10), kGetPacket[n]) << "packet " << n;
         const Bytes reply = BuildPacketReply(1, static_cast<std::uint16_t>(n), Slice(picture, n * 512, 512));
@@ -176,14 +176,14 @@ TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
             const std::string shown =
                 "Get Sub-packet data No. " + std::to_string(n + 1) + " packet/4  length = 523 ----CRC OK\r\n";
             EXPECT_EQ(console.Text(IDC_LOG), shown);
-            EXPECT_EQ(console.dialog.m_strLog, shown + "请求第 " + std::to_string(n + 2) + " 包图像数据\r\n");
+            EXPECT_EQ(console.dialog.Session().m_strLog, shown + "请求第 " + std::to_string(n + 2) + " 包图像数据\r\n");
         }
     }
     ExpectQuiet("the picture is complete");
     EXPECT_EQ(console.Text(IDC_LOG), "Get last packet  No. 4 packet  length = 475 \r\n");
     EXPECT_EQ(console.Text(IDC_STATUS), "show JPG");
-    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
-    EXPECT_FALSE(console.dialog.m_bResendArmed);
+    EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
+    EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
     EXPECT_EQ(Shown(2000), picture);
     EXPECT_EQ(SavedPicture(), picture) << "exactly the announced length";
 }
@@ -271,7 +271,7 @@ TEST_F(SubPacketWindow, StartRepliesThatDoNotAddUpAreRefused)
         {"packet larger than the chunk buffer", 10240, {20000, 2}, 0, "refused"},
         {"packet frame one byte over the chunk buffer", 10229, {20000, 2}, 0, "refused"},
         {"largest packet frame the chunk buffer takes", 10228, {15000, 2}, 0, nullptr},
-        {"picture filling the buffer", 512, {CCameraTestDlg::kImageBufferSize, 2000}, 0, nullptr},
+        {"picture filling the buffer", 512, {CPictureBuffer::kSize, 2000}, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -283,8 +283,8 @@ TEST_F(SubPacketWindow, StartRepliesThatDoNotAddUpAreRefused)
             EXPECT_NE(console.Text(IDC_LOG).find(c.log), std::string::npos) << console.Text(IDC_LOG);
             ExpectQuiet("no packet is requested");
             if (c.extraBytes == 0) {
-                EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
-                EXPECT_FALSE(console.dialog.m_bResendArmed);
+                EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
+                EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
             }
             continue;
         }
@@ -349,8 +349,8 @@ TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
         EXPECT_EQ(console.Text(IDC_LOG), r.log);
     }
     ExpectQuiet("complete");
-    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
-    EXPECT_FALSE(console.dialog.m_bResendArmed) << "the simplified protocol has no watchdog";
+    EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
+    EXPECT_FALSE(console.dialog.Session().Watchdog().Armed()) << "the simplified protocol has no watchdog";
     EXPECT_EQ(SavedPicture(), picture);
 }
 
@@ -362,11 +362,11 @@ TEST_F(SubPacketWindow, StretchWithBadCrcStopsTheReads)
     Bytes stretch = BuildReadImageReply(1, FakeJpeg(1024));
     stretch.back() ^= 0x01;
     console.Receive(pty, stretch);
-    EXPECT_EQ(console.dialog.m_strStatus, "Get package=1032");
+    EXPECT_EQ(console.dialog.Session().m_strStatus, "Get package=1032");
     console.Tick(1000);
     ExpectQuiet("not used and not asked for again");
     EXPECT_TRUE(console.backend.Pictures().empty());
-    EXPECT_EQ(console.dialog.m_nExpectedReply, 0x48);
+    EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0x48);
 }
 
 // The byte count an unfinished whole-package picture left behind does not
@@ -374,7 +374,7 @@ TEST_F(SubPacketWindow, StretchWithBadCrcStopsTheReads)
 // refresh of the boxes.
 TEST_F(SubPacketWindow, OneStretchAfterAnUnfinishedWholePackagePicture)
 {
-    console.dialog.m_nImageReceived = CCameraTestDlg::kImageBufferSize - 100;
+    console.dialog.Session().Picture().Append(Bytes(CPictureBuffer::kSize - 100, 0));
     SnapSimplified("1024");
     console.Check(IDC_SAVE_IMAGE, 1);
     console.Receive(pty, BuildSimpleSubPacketReply(1, {1024, 1, 1024}));
@@ -382,7 +382,7 @@ TEST_F(SubPacketWindow, OneStretchAfterAnUnfinishedWholePackagePicture)
     ASSERT_EQ(Sent(14), kRead0x1024);
     console.Receive(pty, BuildReadImageReply(1, FakeJpeg(1024)));
     EXPECT_EQ(console.Text(IDC_LOG), "Get length=1024  OK   show picture");
-    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+    EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
     EXPECT_EQ(console.Text(IDC_SAVE_IMAGE), "1");
 }
 
@@ -390,9 +390,9 @@ TEST_F(SubPacketWindow, SimplifiedSnapshotDisarmsAnAbandonedNumberedTransfer)
 {
     StartNumbered({2000, 4});
     ASSERT_EQ(Sent(10), kGetPacket[0]);
-    ASSERT_TRUE(console.dialog.m_bResendArmed);
+    ASSERT_TRUE(console.dialog.Session().Watchdog().Armed());
     ASSERT_EQ(SnapSimplified("1024"), kSimple1024);
-    EXPECT_FALSE(console.dialog.m_bResendArmed);
+    EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
     console.Tick(700);
     ExpectQuiet("the simplified protocol is not resent");
 }
@@ -406,7 +406,7 @@ TEST_F(SubPacketWindow, ImageReadyStartsReadsOnlyInSubPacketMode)
     console.Check(IDC_WHOLE_PACKAGE, 1);
     console.Receive(pty, BuildImageReadyAnnouncement(1, 1500));
     ExpectQuiet("ignored in whole-package mode");
-    EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
+    EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
 
     console.Check(IDC_SUB_PACKET, 1);
     console.Receive(pty, BuildImageReadyAnnouncement(1, 1500));
@@ -425,10 +425,10 @@ TEST(LogBox, KeepsItsLastPartOnly)
     Console console;
     console.Open();
     for (int line = 0; line < 5000; ++line)
-        console.dialog.AppendToLog("\r\n图像过大，缓冲区内存不足\r\n" + std::to_string(line));
-    const std::string& log = console.dialog.m_strLog;
-    EXPECT_LE(log.size(), CCameraTestDlg::kMaxLogText);
-    EXPECT_GT(log.size(), CCameraTestDlg::kMaxLogText / 2);
+        console.dialog.Session().AppendToLog("\r\n图像过大，缓冲区内存不足\r\n" + std::to_string(line));
+    const std::string& log = console.dialog.Session().m_strLog;
+    EXPECT_LE(log.size(), CSession::kMaxLogText);
+    EXPECT_GT(log.size(), CSession::kMaxLogText / 2);
     EXPECT_EQ(log.substr(log.size() - 4), "4999") << "the newest text stays";
     EXPECT_TRUE(log.rfind("图", 0) == 0 || std::isdigit(static_cast<unsigned char>(log[0]))) << "cut at a line start";
 }
@@ -467,7 +467,7 @@ TEST_F(SubPacketWindow, WatchdogResendsUnansweredRequests)
         }
         EXPECT_EQ(Sent(fiveTimes.size()), fiveTimes) << "what the camera got";
         EXPECT_EQ(console.Text(IDC_STATUS), "重发");
-        EXPECT_FALSE(console.dialog.m_bResendArmed) << "five resends at most";
+        EXPECT_FALSE(console.dialog.Session().Watchdog().Armed()) << "five resends at most";
     }
     const std::string log = ReadFile(scratch.Path() / "loog.txt");
     std::size_t count = 0;
@@ -491,7 +491,7 @@ TEST_F(SubPacketWindow, TornReplyRecoversAfterResend)
     } cases[] = {{-1, false}, {1, false}, {3, false}, {1, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.packet) + (c.stray ? " out of turn" : " torn"));
-        std::fill_n(console.dialog.m_pImage.get(), 2000, 0);
+        console.dialog.Session().Picture().Store(0, Bytes(2000, 0));
         Bytes request = kSubPacketStart, reply = BuildSubPacketStartReply(1, {2000, 4});
         if (c.packet < 0) {
             SnapNumbered();
@@ -548,7 +548,7 @@ TEST_F(SubPacketWindow, ContinuousCaptureRequestsTheNextPictureAtOnce)
         EXPECT_EQ(Sent(first.size()), first);
         console.Click(IDC_STOP_SNAPSHOT);
         EXPECT_TRUE(console.Enabled(IDC_SNAPSHOT));
-        std::fill_n(console.dialog.m_pImage.get(), 1000, 0);
+        console.dialog.Session().Picture().Store(0, Bytes(1000, 0));
         serve();
         EXPECT_EQ(Shown(1000), picture);
         console.Tick(50);
@@ -563,7 +563,7 @@ TEST_F(SubPacketWindow, ContinuousCaptureRequestsTheNextPictureAtOnce)
 // lands nowhere (sentinels fill the buffer).
 TEST_F(SubPacketWindow, PicturesTheBufferCannotTakeAreRefused)
 {
-    const std::uint32_t tooLarge = CCameraTestDlg::kImageBufferSize + 1;
+    const std::uint32_t tooLarge = CPictureBuffer::kSize + 1;
     const struct {
         const char* what;
         const char* message;
@@ -583,21 +583,21 @@ TEST_F(SubPacketWindow, PicturesTheBufferCannotTakeAreRefused)
              console.Receive(pty, BuildSimpleSubPacketReply(1, {50000, 3, 20000}));
          }},
     };
-    std::uint8_t* const image = console.dialog.m_pImage.get();
+    const std::uint8_t* const image = console.dialog.Session().Picture().View(0, CPictureBuffer::kSize).data();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::fill_n(image, CCameraTestDlg::kImageBufferSize, 0xA5);
+        console.dialog.Session().Picture().Store(0, Bytes(CPictureBuffer::kSize, 0xA5));
         c.announce();
         EXPECT_NE(console.Text(IDC_LOG).find(c.message), std::string::npos) << console.Text(IDC_LOG);
-        EXPECT_EQ(console.dialog.m_nExpectedReply, 0);
-        EXPECT_FALSE(console.dialog.m_bResendArmed);
+        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
+        EXPECT_FALSE(console.dialog.Session().Watchdog().Armed());
         ExpectQuiet("the transfer stops");
         console.Receive(pty, BuildPacketReply(1, 0xFFFF, FakeJpeg(512)));
         console.Receive(pty, BuildReadImageReply(1, FakeJpeg(1024)));
         const std::size_t before = bursts.size();
         console.Tick(1000);
         EXPECT_EQ(bursts.size(), before) << "no resend";
-        EXPECT_TRUE(std::all_of(image, image + CCameraTestDlg::kImageBufferSize, [](std::uint8_t b) { return b == 0xA5; }));
+        EXPECT_TRUE(std::all_of(image, image + CPictureBuffer::kSize, [](std::uint8_t b) { return b == 0xA5; }));
         EXPECT_TRUE(console.backend.Pictures().empty());
     }
 }
@@ -606,7 +606,7 @@ TEST_F(SubPacketWindow, LargestAnnouncedPictureIsReadToTheLastByte)
 {
     // The last stretch comes with 500 bytes more than asked for (its CRC
     // right): only the asked-for bytes are used.
-    const std::uint32_t length = CCameraTestDlg::kImageBufferSize;
+    const std::uint32_t length = CPictureBuffer::kSize;
     const Bytes picture = FakeJpeg(length);
     console.SetText(IDC_PACKET_SIZE, "8192");
     console.Receive(pty, BuildImageReadyAnnouncement(1, length));

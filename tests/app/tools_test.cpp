@@ -32,7 +32,7 @@ protected:
     {
         console.Open();
         console.Connect(pty.SlavePath());
-        console.dialog.m_port.SetWriteTrace([this](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
+        console.dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
     }
     // Sends with the window's fields as given and returns what the camera got.
     Bytes Send(const std::string& text, const char* x = "10", const char* y = "1", const char* size = "16")
@@ -71,7 +71,7 @@ TEST_F(OsdText, FramesAsTheCameraReadsThem)
         EXPECT_EQ(Send(c.text, c.x, c.y, c.size), c.expected) << c.text << " x=" << c.x;
         EXPECT_EQ(writes.size(), 1u) << "one write";
     }
-    EXPECT_TRUE(console.dialog.Sender().LastFrame().empty()) << "not a frame to resend";
+    EXPECT_TRUE(console.dialog.Session().LastFrame().empty()) << "not a frame to resend";
     EXPECT_TRUE(console.Messages().empty());
 }
 

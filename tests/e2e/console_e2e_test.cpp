@@ -1,65 +1,17 @@
 // The built qzr-console, run headless under a script as a production line
 // runs it, against the simulated camera or a bare pseudo-terminal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "sim/camera.h"
+#include "tests/e2e/console_run.h"
 #include "tests/support/pty.h"
 
 namespace qzr::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct RunResult {
-    int status = -1;  // exit status; 137 when killed after a minute
-    std::string out, err;
-};
-
-// A temporary directory: `work` is the console's working directory, the
-// script and the captured output lie beside it.
-class ConsoleRun {
-public:
-    ConsoleRun()
-    {
-        static int counter = 0;
-        m_root = fs::temp_directory_path() / ("qzr-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(Work());
-    }
-    ~ConsoleRun()
-    {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-    }
-    fs::path Work() const { return m_root / "work"; }
-
-    // Runs `qzr-console --headless --script FILE` in Work().
-    RunResult Script(const std::string& script)
-    {
-        std::ofstream(m_root / "script.txt") << script;
-        const std::string command = "cd '" + Work().string() + "' && exec timeout -s KILL 60 '" QZR_CONSOLE
-                                    "' --headless --script ../script.txt >../out.txt 2>../err.txt";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(m_root / "out.txt"), ReadFile(m_root / "err.txt")};
-    }
-
-private:
-    fs::path m_root;
-};
 
 // A snapshot from the simulated camera lands in the working directory
 // exactly as the camera made it.

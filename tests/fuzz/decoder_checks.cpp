@@ -1,16 +1,25 @@
 #include "tests/fuzz/decoder_checks.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
+#include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/camera_text.h"
 #include "protocol/codes.h"
+#include "protocol/commands.h"
 #include "protocol/crc_text.h"
+#include "protocol/firmware.h"
 #include "protocol/frame_stream.h"
+#include "protocol/model.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
+#include "protocol/quick_shot.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 #include "protocol/text_codec.h"
@@ -35,23 +44,43 @@ Bytes Stamped(Bytes frame)
     return frame;
 }
 
-// A request a decoder took is what the builder makes of the fields it read,
-// but for the check field.
+// Field values of every kind, taken from the input in turn: the builders'
+// frames are read back for whatever values the damage or the fuzzer thinks of.
+class Fields {
+public:
+    explicit Fields(Span b) : m_b(b) {}
+    std::uint8_t Byte() { return m_b.empty() ? 0 : m_b[m_next++ % m_b.size()]; }
+    std::uint16_t Word()
+    {
+        const std::uint8_t low = Byte();
+        return static_cast<std::uint16_t>(low | Byte() << 8);
+    }
+    std::uint32_t Long()
+    {
+        const std::uint16_t low = Word();
+        return low | static_cast<std::uint32_t>(Word()) << 16;
+    }
+
+private:
+    Span m_b;
+    std::size_t m_next = 0;
+};
+
+// A frame a decoder took is what the builder makes of the fields it read, but
+// for the check field: it takes nothing the builder could not have made.
 bool Rebuilds(const Bytes& built, Span input)
 {
     return built.size() == input.size() && std::equal(built.begin(), built.end() - 2, input.begin());
 }
 
-// Fields a decoder read, built into a reply again, read back the same.
-template <class T, class Build, class Parse, class Fields>
-bool ReadsBack(const std::optional<T>& read, Build build, Parse parse, Fields fields)
+// The decoder takes the builder's frame and reads `fields` back.
+template <class Parse, class Project, class Value>
+bool TakesBack(Parse parse, const Bytes& built, Project project, const Value& fields)
 {
-    if (!read)
-        return true;
-    const Bytes built = build(*read);
-    const auto again = parse(Span(built));
-    return again && fields(*again) == fields(*read);
+    const auto read = parse(Span(built));
+    return read && project(*read) == fields;
 }
+const auto Same = [](const auto& value) { return value; };
 
 void CheckEnvelope(Span b, Verdict& v)
 {
@@ -59,53 +88,83 @@ void CheckEnvelope(Span b, Verdict& v)
     QZR_KEEP(v, !header || (b.size() >= frame::kPayloadOffset && HasFrameHead(b) &&
                             header->cameraId == b[frame::kIdOffset] && header->command == b[frame::kCommandOffset] &&
                             header->payloadLength == ReadLe16(b.data() + frame::kLengthOffset)));
+    QZR_KEEP(v, !header || LengthField(b) == header->payloadLength);
+    QZR_KEEP(v, b.size() >= frame::kPayloadOffset || LengthField(b) == 0);
     QZR_KEEP(v, HasFrameHead(b) == (b.size() >= 2 && b[0] == frame::kHead0 && b[1] == frame::kHead1));
     QZR_KEEP(v, !HasValidCrc(b) || b.size() >= 4);
+    const Span payload = ReplyPayload(b);
+    QZR_KEEP(v, b.size() <= frame::kOverhead ? payload.empty()
+                                             : payload.data() == b.data() + frame::kPayloadOffset &&
+                                                   payload.size() == b.size() - frame::kOverhead);
+    CarriedCrc(b);
+    HasJpegStart(b);
     FrameCrc(b.data(), b.size());
     // Stamped, any frame checks; then any one byte after the head changed, it does not.
     if (b.size() >= 4) {
         Bytes frame = Stamped(Bytes(b.begin(), b.end()));
-        QZR_KEEP(v, HasValidCrc(frame));
+        QZR_KEEP(v, HasValidCrc(frame) && CarriedCrc(frame) == FrameCrc(frame.data(), frame.size()));
         frame[2 + b[0] % (b.size() - 2)] ^= static_cast<std::uint8_t>(1 + b[1] % 255);
         QZR_KEEP(v, !HasValidCrc(frame));
     }
     const auto id = ParseQueryIdReply(b);
     QZR_KEEP(v, !id || *id == b[frame::kIdOffset]);
-    QZR_KEEP(v, ReadsBack(id, [](auto i) { return BuildQueryIdReply(i, 6); }, ParseQueryIdReply,
-                          [](auto i) { return i; }));
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte();
+    QZR_KEEP(v, ParseQueryIdReply(BuildQueryIdReply(cameraId, f.Byte())) == cameraId);
 }
 
 void CheckWholePackage(Span b, Verdict& v)
 {
     const auto header = ParseSnapshotHeader(b);
     QZR_KEEP(v, !header || (IsSnapshotReplyHead(b) && header->pictureLength == ReadLe24(b.data() + 4)));
-    if (const auto picture = SnapshotPicture(b)) {
+    const auto picture = SnapshotPicture(b);
+    if (picture) {
         QZR_KEEP(v, header && picture->size() == header->pictureLength &&
                         b.size() == SnapshotReplyLength(header->pictureLength) && Within(*picture, b));
         QZR_KEEP(v, !HasValidCrc(b) || BuildSnapshotReply(b[frame::kIdOffset], *picture) == Bytes(b.begin(), b.end()));
     }
+    // Read as gathered across reads, whatever its head: complete once the
+    // length it announces is there, and then the picture a whole reply shows.
+    const auto gathered = ReadGatheredSnapshot(b);
+    QZR_KEEP(v, gathered.has_value() == (b.size() >= snapshot::kOverhead));
+    if (gathered) {
+        QZR_KEEP(v, gathered->pictureLength == ReadLe24(b.data() + snapshot::kLengthOffset) &&
+                        gathered->complete == (b.size() >= SnapshotReplyLength(gathered->pictureLength)));
+        QZR_KEEP(v, !gathered->complete ||
+                        (gathered->picture.size() == gathered->pictureLength && Within(gathered->picture, b)));
+        QZR_KEEP(v, !picture || (gathered->complete && gathered->picture.data() == picture->data()));
+    }
+    // A JPEG start where the length belongs is what a header would read as 0xFFD8FF.
+    QZR_KEEP(v, !SnapshotLengthMissing(b) || (b.size() >= snapshot::kDataOffset && (!header || header->pictureLength == 0xFFD8FF)));
     if (const auto request = ParseSnapshotRequest(b))
         QZR_KEEP(v, Rebuilds(BuildSnapshotRequest(b[frame::kIdOffset], request->resolution, request->quality), b));
+
+    // The input as a picture, and its fields as a request, built and read back.
+    Fields f(b);
+    const std::uint8_t id = f.Byte(), resolution = f.Byte(), quality = f.Byte();
+    QZR_KEEP(v, TakesBack(ParseSnapshotRequest, BuildSnapshotRequest(id, resolution, quality),
+                          [](auto r) { return std::pair(r.resolution, r.quality); }, std::pair(resolution, quality)));
+    const Bytes reply = BuildSnapshotReply(id, b);
+    const auto whole = SnapshotPicture(reply);
+    QZR_KEEP(v, HasValidCrc(reply) && whole && std::ranges::equal(*whole, b));
+    const Span cut = Span(reply).first(reply.size() - 1);
+    const auto partial = ReadGatheredSnapshot(cut);
+    QZR_KEEP(v, !SnapshotPicture(cut) && (b.empty() ? !partial
+                                                    : partial && !partial->complete && partial->pictureLength == b.size()));
 }
 
 void CheckSubPacketReplies(Span b, Verdict& v)
 {
     const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    QZR_KEEP(v, !IsSetPictureReply(b) || b.size() == subpacket::kControlReplyLength);
-    QZR_KEEP(v, !ParseSetPacketSizeReply(b) || b.size() == subpacket::kControlReplyLength);
-    QZR_KEEP(v, !ParseSubPacketStartReply(b) || b.size() == subpacket::kStartReplyLength);
-    QZR_KEEP(v, !ParseSimpleSubPacketReply(b) || b.size() == subpacket::kSimpleReplyLength);
-    QZR_KEEP(v, !ParseImageReadyAnnouncement(b) || b.size() == subpacket::kImageReadyLength);
-    QZR_KEEP(v, ReadsBack(ParseSetPacketSizeReply(b), [&](auto s) { return BuildSetPacketSizeReply(id, s); },
-                          ParseSetPacketSizeReply, [](auto s) { return s; }));
-    QZR_KEEP(v, ReadsBack(ParseSubPacketStartReply(b), [&](auto s) { return BuildSubPacketStartReply(id, s); },
-                          ParseSubPacketStartReply, [](auto s) { return std::tuple(s.pictureLength, s.packetCount); }));
-    QZR_KEEP(v, ReadsBack(ParseSimpleSubPacketReply(b), [&](auto s) { return BuildSimpleSubPacketReply(id, s); },
-                          ParseSimpleSubPacketReply,
-                          [](auto s) { return std::tuple(s.pictureSize, s.packetTotal, s.packetSize); }));
-    QZR_KEEP(v, ReadsBack(ParseImageReadyAnnouncement(b),
-                          [](auto r) { return BuildImageReadyAnnouncement(r.cameraId, r.pictureSize); },
-                          ParseImageReadyAnnouncement, [](auto r) { return std::tuple(r.cameraId, r.pictureSize); }));
+    // Each reply has its size and its command.
+    const auto is = [&](std::size_t size, std::uint8_t command) {
+        return b.size() == size && HasFrameHead(b) && b[frame::kCommandOffset] == command;
+    };
+    QZR_KEEP(v, !IsSetPictureReply(b) || is(subpacket::kControlReplyLength, CMD_SET_PICTURE));
+    QZR_KEEP(v, !ParseSetPacketSizeReply(b) || is(subpacket::kControlReplyLength, CMD_SET_PACKET_SIZE));
+    QZR_KEEP(v, !ParseSubPacketStartReply(b) || is(subpacket::kStartReplyLength, CMD_SUBPACKET_START));
+    QZR_KEEP(v, !ParseSimpleSubPacketReply(b) || is(subpacket::kSimpleReplyLength, CMD_SIMPLE_SUBPACKET));
+    QZR_KEEP(v, !ParseImageReadyAnnouncement(b) || is(subpacket::kImageReadyLength, CMD_IMAGE_READY));
     IsPacketReplyHead(b, id);
     if (b.size() >= subpacket::kPacketDataOffset) {  // the reader takes these fields from nine bytes on
         PacketSizeField(b);
@@ -114,20 +173,39 @@ void CheckSubPacketReplies(Span b, Verdict& v)
     if (const auto reply = ParsePacketReply(b)) {
         QZR_KEEP(v, reply->data.size() == b.size() - subpacket::kPacketOverhead && Within(reply->data, b));
         QZR_KEEP(v, reply->crcOk == HasValidCrc(b));
-        const Bytes built = BuildPacketReply(reply->cameraId, reply->packetNumber, reply->data);
-        const auto again = ParsePacketReply(built);
-        QZR_KEEP(v, again && again->crcOk && again->packetNumber == reply->packetNumber &&
-                        std::ranges::equal(again->data, reply->data));
     }
     // The stretch length the console asked for may be anything, the largest sizes included.
     for (std::size_t length : {b.size() - std::min<std::size_t>(b.size(), subpacket::kStretchOverhead), b.size(),
                                std::size_t{0}, std::size_t{0xFFFF}, SIZE_MAX - 7, SIZE_MAX - 1, SIZE_MAX}) {
-        if (const auto stretch = ParseReadImageReply(b, length)) {
-            QZR_KEEP(v, stretch->data.size() == length && Within(stretch->data, b));
-            const Bytes built = BuildReadImageReply(id, stretch->data);
-            const auto again = ParseReadImageReply(built, length);
-            QZR_KEEP(v, again && again->crcOk && std::ranges::equal(again->data, stretch->data));
-        }
+        if (const auto stretch = ParseReadImageReply(b, length))
+            QZR_KEEP(v, stretch->data.size() == length && Within(stretch->data, b) &&
+                            stretch->data.data() == b.data() + subpacket::kStretchDataOffset &&
+                            stretch->crcOk == HasValidCrc(b));
+    }
+
+    // Replies built of the input's fields, and of the input as data, read back.
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte();
+    QZR_KEEP(v, IsSetPictureReply(BuildSetPictureReply(cameraId, f.Byte(), f.Byte())));
+    const std::uint16_t size = f.Word(), total = f.Word();
+    const std::uint32_t length = f.Long(), size24 = f.Long() & 0xFFFFFF;
+    QZR_KEEP(v, TakesBack(ParseSetPacketSizeReply, BuildSetPacketSizeReply(cameraId, size), Same, size));
+    QZR_KEEP(v, TakesBack(ParseSubPacketStartReply, BuildSubPacketStartReply(cameraId, {length, total}),
+                          [](auto r) { return std::pair(r.pictureLength, r.packetCount); }, std::pair(length, total)));
+    QZR_KEEP(v, TakesBack(ParseSimpleSubPacketReply, BuildSimpleSubPacketReply(cameraId, {size24, total, size}),
+                          [](auto r) { return std::tuple(r.pictureSize, r.packetTotal, r.packetSize); },
+                          std::tuple(size24, total, size)));
+    QZR_KEEP(v, TakesBack(ParseImageReadyAnnouncement, BuildImageReadyAnnouncement(cameraId, size24),
+                          [](auto r) { return std::pair(r.cameraId, r.pictureSize); }, std::pair(cameraId, size24)));
+    const Bytes packet = BuildPacketReply(cameraId, size, b);
+    const auto again = ParsePacketReply(packet);
+    QZR_KEEP(v, again && again->crcOk && again->cameraId == cameraId && again->packetNumber == size &&
+                    std::ranges::equal(again->data, b) && IsPacketReplyHead(packet, cameraId));
+    // A stretch is read as long as it was asked for; a shorter one not at all.
+    const Bytes stretch = BuildReadImageReply(cameraId, b);
+    for (std::size_t asked = 0; asked <= b.size() + 1; asked += 1 + b.size() / 3) {
+        const auto read = ParseReadImageReply(stretch, asked);
+        QZR_KEEP(v, asked > b.size() ? !read : read && read->crcOk && std::ranges::equal(read->data, b.first(asked)));
     }
 }
 
@@ -144,17 +222,46 @@ void CheckRequests(Span b, Verdict& v)
         QZR_KEEP(v, Rebuilds(BuildGetPacketRequest(id, *number), b));
     if (const auto r = ParseSimpleSubPacketRequest(b))
         QZR_KEEP(v, Rebuilds(BuildSimpleSubPacketRequest(id, *r), b));
-    const auto read = ParseReadImageRequest(b);
-    QZR_KEEP(v, !read || read->offset <= 0xFFFFFFu);
-    QZR_KEEP(v, ReadsBack(read, [&](auto r) { return BuildReadImageRequest(id, r); }, ParseReadImageRequest,
-                          [](auto r) { return std::tuple(r.offset, r.length); }));
-    IsQueryIdRequest(b);
+    if (const auto r = ParseReadImageRequest(b))
+        QZR_KEEP(v, r->offset <= 0xFFFFFFu && TakesBack(ParseReadImageRequest, BuildReadImageRequest(id, *r),
+                                                         [](auto q) { return std::pair(q.offset, q.length); },
+                                                         std::pair(r->offset, r->length)));
+    if (IsQueryIdRequest(b)) {
+        Bytes query = BuildQueryIdRequest();
+        query[frame::kIdOffset] = id;  // asked of any id
+        QZR_KEEP(v, Rebuilds(query, b));
+    }
     if (const auto newId = ParseSetIdRequest(b))
         QZR_KEEP(v, Rebuilds(BuildSetIdRequest(id, *newId), b));
     if (const auto r = ParseSetBaudRequest(b))
         QZR_KEEP(v, Rebuilds(BuildSetBaudRequest(id, r->baudCode, r->save), b));
     if (const auto osd = ParseOsdFrame(b))
         QZR_KEEP(v, Rebuilds(BuildOsdFrame(osd->cameraId, osd->x, osd->y, osd->size, osd->text), b));
+
+    // The console's requests of the input's fields, taken and read back.
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte(), x = f.Byte(), y = f.Byte();
+    const std::uint16_t word = f.Word();
+    const bool flag = x & 1;
+    QZR_KEEP(v, TakesBack(ParseSetPictureRequest, BuildSetPictureRequest(cameraId, x, y),
+                          [](auto r) { return std::pair(r.resolution, r.quality); }, std::pair(x, y)));
+    QZR_KEEP(v, TakesBack(ParseSetPacketSizeRequest, BuildSetPacketSizeRequest(cameraId, word), Same, word));
+    QZR_KEEP(v, IsSubPacketStartRequest(BuildSubPacketStartRequest(cameraId)) && IsQueryIdRequest(BuildQueryIdRequest()));
+    QZR_KEEP(v, TakesBack(ParseGetPacketRequest, BuildGetPacketRequest(cameraId, word), Same, word));
+    const SimpleSubPacketRequest simple{word, x, static_cast<std::uint8_t>(y % 100), flag};
+    QZR_KEEP(v, TakesBack(ParseSimpleSubPacketRequest, BuildSimpleSubPacketRequest(cameraId, simple),
+                          [](auto r) { return std::tuple(r.packetSize, r.resolution, r.quality, r.test); },
+                          std::tuple(simple.packetSize, simple.resolution, simple.quality, simple.test)));
+    const std::uint32_t offset = f.Long() & 0xFFFFFF;
+    QZR_KEEP(v, TakesBack(ParseReadImageRequest, BuildReadImageRequest(cameraId, {offset, word}),
+                          [](auto r) { return std::pair(r.offset, r.length); }, std::pair(offset, word)));
+    QZR_KEEP(v, TakesBack(ParseSetIdRequest, BuildSetIdRequest(cameraId, x), Same, x));
+    QZR_KEEP(v, TakesBack(ParseSetBaudRequest, BuildSetBaudRequest(cameraId, y, flag),
+                          [](auto r) { return std::pair(r.baudCode, r.save); }, std::pair(y, flag)));
+    const Bytes osdText(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), kMaxOsdTextBytes)));
+    QZR_KEEP(v, TakesBack(ParseOsdFrame, BuildOsdFrame(cameraId, word, x, y, osdText),
+                          [](auto r) { return std::tuple(r.x, r.y, r.size, r.text); },
+                          std::tuple(word, std::uint16_t{x}, y, osdText)));
 }
 
 // The simulator's request reader on the input cut into pieces: it holds at
@@ -183,6 +290,188 @@ void CheckRequestReader(Span b, Verdict& v)
     QZR_KEEP(v, FrameAssembler(maxPayload).Feed(whole) == std::vector<Bytes>{whole});
 }
 
+// Serial number and production date, the notice, models and function modes.
+void CheckConfiguration(Span b, Verdict& v)
+{
+    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
+    if (IsSerialNumberQuery(b))
+        QZR_KEEP(v, Rebuilds(BuildSerialNumberQuery(id), b));
+    if (IsModelQuery(b))
+        QZR_KEEP(v, Rebuilds(BuildModelQuery(id), b));
+    if (const auto code = ParseSetModelRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildSetModelRequest(id, *code), b));
+    if (const auto mode = ParseSetFunctionRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildSetFunctionRequest(id, *mode), b));
+    if (const auto batch = ParseBatchSettingRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildBatchSettingRequest(id, *batch), b));
+    const auto serial = ParseSerialNumberReply(b);
+    QZR_KEEP(v, !serial || (b.size() == kSerialNumberReplyLength && b[frame::kCommandOffset] == CMD_QUERY_SERIAL &&
+                            serial->year < 99 && serial->month < 13 && serial->day < 32));
+    const auto model = ParseModelReply(b);
+    QZR_KEEP(v, !model || (b.size() == kModelReplyLength && b[frame::kCommandOffset] == CMD_MODEL_REPLY &&
+                           std::tuple(model->modelCode, model->modelCodeAgain, model->functionMode) ==
+                               std::tuple(b[9], b[10], b[11])));
+    // The notice is found wherever it starts in a read, and more bytes after it change nothing.
+    if (ContainsProductionDateNotice(b)) {
+        Bytes longer(b.begin(), b.end());
+        longer.push_back(0);
+        longer.insert(longer.begin(), 0x90);
+        QZR_KEEP(v, b.size() >= 9 && ContainsProductionDateNotice(longer));
+    }
+
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte(), code = f.Byte(), mode = f.Byte(), switches = f.Byte();
+    QZR_KEEP(v, IsSerialNumberQuery(BuildSerialNumberQuery(cameraId)) && IsModelQuery(BuildModelQuery(cameraId)));
+    // The notice's eight bytes are found at the end of a read too, once it holds nine.
+    const Bytes notice = BuildProductionDateNotice(cameraId);
+    Bytes ending(b.begin(), b.end());
+    ending.insert(ending.end(), notice.begin(), notice.begin() + 8);
+    QZR_KEEP(v, ContainsProductionDateNotice(ending) == !b.empty() && ContainsProductionDateNotice(notice));
+    // A date out of range is built as given and read as no reply.
+    const SerialNumberReply sent{f.Long(), f.Byte(), f.Byte(), f.Byte(), (switches & 8) != 0};
+    const auto read = ParseSerialNumberReply(BuildSerialNumberReply(cameraId, sent));
+    const auto fields = [](const SerialNumberReply& r) {
+        return std::tuple(r.serialNumber, r.year, r.month, r.day, r.serialValid);
+    };
+    QZR_KEEP(v, sent.year < 99 && sent.month < 13 && sent.day < 32 ? read && fields(*read) == fields(sent) : !read);
+    QZR_KEEP(v, TakesBack(ParseModelReply, BuildModelReply(cameraId, code, mode),
+                          [](auto r) { return std::tuple(r.modelCode, r.modelCodeAgain, r.functionMode); },
+                          std::tuple(code, code, mode)));
+    QZR_KEEP(v, TakesBack(ParseSetModelRequest, BuildSetModelRequest(cameraId, code), Same, code));
+    QZR_KEEP(v, TakesBack(ParseSetFunctionRequest, BuildSetFunctionRequest(cameraId, mode), Same, mode));
+    const BatchSetting batch{(switches & 1) != 0, (switches & 2) != 0, (switches & 4) != 0, code, mode};
+    const auto batchFields = [](const BatchSetting& s) {
+        return std::tuple(s.whiteLight, s.autoFocus, s.alarm, s.modelCode, s.functionMode);
+    };
+    QZR_KEEP(v, TakesBack(ParseBatchSettingRequest, BuildBatchSettingRequest(cameraId, batch), batchFields,
+                          batchFields(batch)));
+}
+
+// The motion area the console sends and the alarm a camera raises.
+void CheckMotion(Span b, Verdict& v)
+{
+    const auto areaFields = [](const MotionAreaRequest& r) { return std::tuple(r.cameraId, r.settings, r.area); };
+    if (const auto area = ParseMotionAreaFrame(b)) {
+        QZR_KEEP(v, b.size() == motion::kAreaFrameLength && b[frame::kCommandOffset] == CMD_SET_MOTION_AREA);
+        QZR_KEEP(v, TakesBack(ParseMotionAreaFrame, BuildMotionAreaFrame(area->cameraId, area->settings, area->area),
+                              areaFields, areaFields(*area)));
+    }
+    const auto alarm = ParseMotionAlarm(b);
+    QZR_KEEP(v, !alarm || (b.size() == motion::kAlarmLength && b[frame::kCommandOffset] == CMD_MOTION_ALARM &&
+                           *alarm == b[frame::kIdOffset]));
+    QZR_KEEP(v, SpacedHexText(b).size() == 3 * b.size());
+
+    Fields f(b);
+    MotionAreaRequest sent{f.Byte(), {f.Byte(), f.Byte(), f.Byte()}, {}};
+    for (auto& cell : sent.area.cells)
+        cell = f.Byte();
+    QZR_KEEP(v, TakesBack(ParseMotionAreaFrame, BuildMotionAreaFrame(sent.cameraId, sent.settings, sent.area),
+                          areaFields, areaFields(sent)));
+    QZR_KEEP(v, ParseMotionAlarm(BuildMotionAlarm(sent.cameraId)) == sent.cameraId);
+}
+
+// The burst test window's frames and the quick shot request.
+void CheckBurst(Span b, Verdict& v)
+{
+    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
+    if (const auto shoot = ParseBurstShootRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildBurstShootRequest(id, *shoot), b));
+    if (const auto list = ParseListFilesRequest(b))
+        QZR_KEEP(v, TakesBack(ParseListFilesRequest, BuildListFilesRequest(id, *list), Same, *list));
+    if (const auto file = ParseGetFileRequest(b))
+        QZR_KEEP(v, file->name.size() <= burst::kNameLength &&
+                        TakesBack(ParseGetFileRequest, BuildGetFileRequest(id, *file), Same, *file));
+    if (IsQuickSnapshotRequest(b)) {
+        Bytes built = BuildQuickSnapshotRequest();
+        built[frame::kIdOffset] = id;  // any camera's id is taken
+        QZR_KEEP(v, Rebuilds(built, b));
+    }
+    QZR_KEEP(v, ParseBurstState(b) == (b.size() > burst::kStatusOffset ? std::optional(b[7]) : std::nullopt));
+    QZR_KEEP(v, IsExactlyOneFrame(b) == (b.size() > 6 && b.size() == LengthField(b) + frame::kOverhead));
+    // The names of a list, built again, are read back as they were (cut to a name's length).
+    std::vector<std::string> names;
+    for (const Span entry : FileListEntries(b)) {
+        const std::string_view name = FileEntryText(entry);
+        QZR_KEEP(v, entry.size() == burst::kEntryLength && Within(entry, b) && name.size() <= entry.size());
+        names.emplace_back(name.substr(0, burst::kNameLength));
+    }
+    QZR_KEEP(v, names.size() <= LengthField(b) / burst::kEntryLength);
+    const Bytes list = BuildFileListReply(id, names);
+    std::vector<std::string> again;
+    for (const Span entry : FileListEntries(list))
+        again.emplace_back(FileEntryText(entry));
+    QZR_KEEP(v, again == names && IsExactlyOneFrame(list) && HasValidCrc(list));
+
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte();
+    const CameraTime time{2000 + f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte()};
+    const BurstShootRequest shoot{f.Byte(), f.Byte(), f.Byte(), f.Byte(), time};
+    QZR_KEEP(v, TakesBack(ParseBurstShootRequest, BuildBurstShootRequest(cameraId, shoot), Same, shoot));
+    const std::uint8_t count = f.Byte();
+    const bool latest = time == CameraTime{2000, 0, 0, 0, 0, 0}, after = count & 1;
+    const ListFilesRequest listRequest{count, after, latest ? std::nullopt : std::optional(time)};
+    QZR_KEEP(v, TakesBack(ParseListFilesRequest, BuildListFilesRequest(cameraId, listRequest), Same, listRequest));
+    const std::string name = names.empty() ? std::string("20260305140709_01") : names.front();
+    const GetFileRequest file{f.Word(), name};
+    QZR_KEEP(v, TakesBack(ParseGetFileRequest, BuildGetFileRequest(cameraId, file), Same, file));
+    QZR_KEEP(v, ParseBurstState(BuildBurstStatus(cameraId, count, f.Byte())) == count);
+    QZR_KEEP(v, IsQuickSnapshotRequest(BuildQuickSnapshotRequest()));
+}
+
+// Firmware upgrade: the start frame and the packets the console sends, and the
+// camera's requests gathered across reads as the console gathers them.
+void CheckFirmware(Span b, Verdict& v)
+{
+    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
+    if (const auto plan = ParseUpgradeStart(b))
+        QZR_KEEP(v, Rebuilds(BuildUpgradeStart(id, *plan), b));
+    if (const auto packet = ParseUpgradePacket(b))
+        QZR_KEEP(v, Within(packet->data, b) && BuildUpgradePacket(packet->cameraId, packet->index, packet->data) ==
+                                                   Bytes(b.begin(), b.end()));
+
+    // The reads: the first byte sets their size, the second the console's id.
+    if (b.size() >= 2) {
+        const std::size_t piece = 1 + b[0] % 48;
+        UpgradeRequestGatherer gatherer;
+        for (std::size_t at = 2; at < b.size(); at += piece) {
+            gatherer.Offer(b.subspan(at, std::min(piece, b.size() - at)));
+            const Span gathered = gatherer.Gathered();
+            QZR_KEEP(v, gathered.size() < upgrade::kRequestBufferSize);
+            // An id of 0xFF stands for one above 255, which no camera has.
+            const UpgradeRequest request = ReadUpgradeRequest(gathered, b[1] == 0xFF ? 256 : b[1]);
+            const std::size_t total = LengthField(gathered) + frame::kOverhead;
+            // It waits for more only while the request can still fit.
+            QZR_KEEP(v, request.state != UpgradeRequestState::Incomplete ||
+                            (gathered.size() < total && total < upgrade::kRequestBufferSize));
+            if (request.state == UpgradeRequestState::Complete)
+                QZR_KEEP(v, b[1] != 0xFF && gathered.size() >= total &&
+                                request.command == gathered[frame::kCommandOffset] &&
+                                request.crcOk == HasValidCrc(gathered.first(total)));
+        }
+    }
+
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte();
+    const UpgradePlan plan{f.Word(), f.Word()};
+    QZR_KEEP(v, TakesBack(ParseUpgradeStart, BuildUpgradeStart(cameraId, plan), Same, plan));
+    const std::uint16_t index = f.Word();
+    const Bytes packet = BuildUpgradePacket(cameraId, index, b);
+    const auto read = ParseUpgradePacket(packet);
+    QZR_KEEP(v, read && read->cameraId == cameraId && read->index == index && std::ranges::equal(read->data, b));
+    // A request split in two reads, the head in the first, is gathered whole; an
+    // empty read changes nothing.
+    for (const Bytes& request : {BuildUpgradeRequest(cameraId, index), BuildUpgradeDone(cameraId, index)}) {
+        UpgradeRequestGatherer gatherer;
+        const std::size_t split = 2 + index % (request.size() - 2);  // the first read holds 90 EB
+        gatherer.Offer(Span(request).first(split));
+        gatherer.Offer({});
+        gatherer.Offer(Span(request).subspan(split));
+        const UpgradeRequest got = ReadUpgradeRequest(gatherer.Gathered(), cameraId);
+        QZR_KEEP(v, got.state == UpgradeRequestState::Complete && got.crcOk && got.index == index &&
+                        got.command == request[frame::kCommandOffset]);
+    }
+}
+
 // Text off the line and typed text: camera text in any bytes shows as valid
 // UTF-8, the CRC calculator takes at most its 64 bytes, text in the camera's
 // code page reads back as the same characters.
@@ -200,6 +489,10 @@ void CheckText(Span b, Verdict& v)
     const Bytes typed = HexTextToBytes(text);
     QZR_KEEP(v, typed.size() <= kMaxCrcToolBytes && typed.size() * 2 <= b.size());
     QZR_KEEP(v, CrcToolAnswer(typed).value_or("").size() <= 4);
+    // A model name typed is set by its code; a reply names that code by the same name.
+    if (const auto code = ModelCodeOfName(text))
+        QZR_KEEP(v, ModelReplyText(*code).value_or(" " + std::string(text)) == " " + std::string(text));
+    ModelReplyText(b.empty() ? 0 : b[0]);
 
     // Printable ASCII and CJK unified ideographs U+4E00 .. U+9FA5, all of them in GBK.
     std::string utf8;
@@ -233,12 +526,22 @@ const std::vector<DecoderFamily>& DecoderFamilies()
         Bytes stream = {0x05};
         for (const Bytes& frame : {requests[0], requests[9], Stamped(BuildSnapshotRequest(1, 5, 1))})
             stream.insert(stream.end(), frame.begin(), frame.end());
+        MotionAreaMap area;
+        area.At(0, 0) = area.At(8, 11) = 1;
+        // The gatherer's input: reads of 5 bytes for camera 1, a request and the
+        // done frame, then a stream of noise longer than the gathering buffer.
+        Bytes reads = {0x04, 0x01};
+        for (const Bytes& frame : {BuildUpgradeRequest(1, 3), BuildUpgradeDone(1, 100)})
+            reads.insert(reads.end(), frame.begin(), frame.end());
+        Bytes flood = {0x2F, 0x01, 0x90, 0xEB, 0x01, 0x90, 0xFF, 0x00};
+        flood.resize(300, 0x55);
         return std::vector<DecoderFamily>{
             {"frame envelope and camera id reply",
              {Stamped(BuildFrame(1, 0x51)), BuildFrame(7, 0x07, packet), BuildQueryIdReply(0xFF, 0x11)},
              CheckEnvelope},
             {"whole-package picture",
-             {BuildSnapshotReply(1, jpeg), BuildSnapshotReply(1, {}), Stamped(BuildSnapshotRequest(1, 5, 1))},
+             {BuildSnapshotReply(1, jpeg), BuildSnapshotReply(1, {}), Stamped(BuildSnapshotRequest(1, 5, 1)),
+              Bytes{0x90, 0xEB, 0x01, 0x02, 0xFF, 0xD8, 0xFF, 0xE0, 0x00} /* no length */},
              CheckWholePackage},
             {"sub-packet replies",
              {BuildSetPictureReply(1, 5, 1), BuildSetPacketSizeReply(1, 512), BuildSubPacketStartReply(1, {2000, 4}),
@@ -248,11 +551,32 @@ const std::vector<DecoderFamily>& DecoderFamilies()
              CheckSubPacketReplies},
             {"requests the simulator reads", requests, CheckRequests},
             {"the simulator's request reader", {stream, {0xC4, 0x90, 0xEB}}, CheckRequestReader},
+            {"serial number, production date and model",
+             {Stamped(BuildSerialNumberQuery(1)), BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31, false}),
+              BuildProductionDateNotice(1), Bytes{0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1},
+              Stamped(BuildModelQuery(1)), BuildModelReply(1, 0x5C, 0xFF), Stamped(BuildSetModelRequest(1, 0x22)),
+              Stamped(BuildSetFunctionRequest(1, 3)), Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}))},
+             CheckConfiguration},
+            {"motion area and alarm",
+             {BuildMotionAreaFrame(1, {80, 3, 4}, area), Stamped(BuildMotionAreaFrame(2, {}, {})), BuildMotionAlarm(7)},
+             CheckMotion},
+            {"burst, file list and quick shot",
+             {BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}), BuildListFilesRequest(1, {20, true, {}}),
+              BuildListFilesRequest(1, {3, false, CameraTime{2026, 3, 5, 14, 7, 9}}),
+              BuildGetFileRequest(1, {1024, "20260305140709_01"}), BuildQuickSnapshotRequest(),
+              BuildBurstStatus(1, burst::kFinished, 5),
+              BuildFileListReply(1, std::vector<std::string>{"20260305140709_01", "x"})},
+             CheckBurst},
+            {"firmware upgrade and the request gatherer",
+             {Stamped(BuildUpgradeStart(1, {3, 1808})), BuildUpgradePacket(1, 2, packet), BuildUpgradePacket(1, 0, {}),
+              reads, flood},
+             CheckFirmware},
             {"camera text, code page and typed hex",
              {{'s', 'e', 'n', 's', 'e', 'r', ' ', 'o', 'k', '\n'}, {'1', '2', '3', '4', '5', '6', '7', '8', '\n'},
               {0x00}, {0xD6, 0xD0, 0xCE, 0xC4, 0x0A}, {0x01, 0x05, 0x06, 0, 0, 0, 0, 0}, {'a', 0x81},
               {0xA1, 0xA1, 0xFF, 0x80}, {0xE4, 0xB8, 0xAD}, {'9', '0', ' ', 'E', 'B', ' ', '0', '1'},
-              {'0', 'x', '9', '0', 0xE4, 0xB8, 0xAD, 'e', 'b'}, Bytes(150, 'a') /* past the calculator's 64 bytes */},
+              {'0', 'x', '9', '0', 0xE4, 0xB8, 0xAD, 'e', 'b'}, {'Q', 'Z', 'R', '-', 'M', '2'},
+              {'Q', 'Z', 'R', '-', 'J', 'C'}, Bytes(150, 'a') /* past the calculator's 64 bytes */},
              CheckText},
         };
     }();

@@ -1,8 +1,14 @@
-// Builders and decoders of the camera's picture and id frames, checked against
-// byte vectors written out by hand (CRCs computed outside this code).
+// Builders and decoders of the camera's frames, checked against byte vectors
+// written out by hand (CRCs computed outside this code).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "protocol/camera_id.h"
+#include "protocol/firmware.h"
+#include "protocol/model.h"
+#include "protocol/motion.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 
@@ -50,94 +56,62 @@ TEST(CameraFrames, BuildersProduceTheWireBytes)
          {0x90, 0xEB, 0x01, 0x48, 0x03, 0x00, 0x01, 0x02, 0x03, 0xD0, 0x50}},
         {"image ready", BuildImageReadyAnnouncement(3, 0x012345),
          {0x90, 0xEB, 0x03, 0x42, 0x04, 0x00, 0x45, 0x23, 0x01, 0x00, 0xA5, 0x4D}},
+        {"motion alarm", BuildMotionAlarm(7), {0x90, 0xEB, 0x07, 0x54, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE8, 0xEA}},
+        {"serial number query", BuildSerialNumberQuery(1), {0x90, 0xEB, 0x01, 0x51, 0x00, 0x00, 0xC1, 0xC2}},
+        {"serial number reply", BuildSerialNumberReply(1, {0x0001E240, 18, 7, 31, true}),
+         {0x90, 0xEB, 0x01, 0x51, 0x08, 0x00, 0x00, 0x01, 0xE2, 0x40, 0x12, 0x07, 0x1F, 0x99, 0x6C, 0x5B}},
+        {"production date notice", BuildProductionDateNotice(1),
+         {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2}},
+        {"model query", BuildModelQuery(1),
+         {0x90, 0xEB, 0x01, 0xB7, 0x06, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0xC1, 0xC2}},
+        {"model reply", BuildModelReply(2, 0x22, 3),
+         {0x90, 0xEB, 0x02, 0xB8, 0x06, 0x00, 0x00, 0x00, 0x00, 0x22, 0x22, 0x03, 0x4F, 0x84}},
+        {"set model", BuildSetModelRequest(1, 0x22), {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xC1, 0xC2}},
+        {"set function", BuildSetFunctionRequest(1, 3), {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x03, 0x03, 0xC1, 0xC2}},
+        {"batch setting", BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}),
+         {0x90, 0xEB, 0x01, 0xE8, 0x06, 0x00, 0x33, 0xCC, 0x33, 0x33, 0x33, 0x04, 0xC1, 0xC2}},
+        {"upgrade start", BuildUpgradeStart(1, {3, 1808}),
+         {0x90, 0xEB, 0x01, 0x88, 0x04, 0x00, 0x03, 0x00, 0x10, 0x07, 0xC1, 0xC2}},
+        {"upgrade request", BuildUpgradeRequest(1, 2), {0x90, 0xEB, 0x01, 0x90, 0x02, 0x00, 0x02, 0x00, 0x20, 0xE8}},
+        {"upgrade done", BuildUpgradeDone(1, 3), {0x90, 0xEB, 0x01, 0x92, 0x02, 0x00, 0x03, 0x00, 0x92, 0x9F}},
+        {"upgrade packet", BuildUpgradePacket(1, 2, packetData),
+         {0x90, 0xEB, 0x01, 0x91, 0x04, 0x00, 0x02, 0x00, 0xAA, 0xBB, 0xFC, 0x6C}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.built, c.expected) << c.name;
 }
 
-// Whether a decoder found a frame and `check` holds for what it read.
-template <class T, class Check>
-bool Holds(const std::optional<T>& parsed, Check check)
+// What the console takes beyond the frames the builders make (their round
+// trips are in the decoder checks, tests/fuzz/decoder_checks.cpp): the camera
+// id reply from nine bytes on, and the picture header from the first seven.
+TEST(CameraFrames, DecodersTakeWhatTheConsoleReads)
 {
-    return parsed && check(*parsed);
-}
-
-// What one side builds the other reads back; fields hold distinct bytes so a
-// swapped or lost byte shows. Frames of another command or size are refused.
-TEST(CameraFrames, DecodersReadBackWhatWasBuilt)
-{
-    const Bytes data(512, 0x5A);
     const Bytes idReply = {0x90, 0xEB, 0x07, 0x01, 0, 0, 0, 0xAA, 0x55};  // the shortest the console takes
     Bytes byte7Wrong = idReply, commandWrong = idReply, idLonger = BuildQueryIdReply(42, 4);
     byte7Wrong[7] = 0xAB;
     commandWrong[3] = 0x02;
     idLonger.push_back(0x00);
-    Bytes damaged = BuildPacketReply(3, 0x0107, data), badLength = BuildSubPacketStartReply(1, {1, 1});
-    damaged[300] ^= 0xFF;
+    Bytes badLength = BuildSubPacketStartReply(1, {1, 1});
     badLength[4] = 8;
     Bytes jpeg(70000);  // beyond 64 KiB: the length field is read whole
     for (std::size_t i = 0; i < jpeg.size(); ++i)
         jpeg[i] = static_cast<std::uint8_t>(i * 7);
     const Bytes whole = BuildSnapshotReply(5, jpeg), otherHead = {0x90, 0xEB, 0x01, 0x03, 0x04, 0x00, 0x00};
-    Bytes stretch = BuildReadImageReply(1, Bytes(100, 0x11)), badStretch = stretch;
-    badStretch.back() ^= 1;
+    const auto picture = SnapshotPicture(whole);
     const struct {
         const char* name;
         bool ok;
     } cases[] = {
-        {"query id", IsQueryIdRequest(BuildQueryIdRequest())},
-        {"query id reply", ParseQueryIdReply(BuildQueryIdReply(0xFE, 6)) == 0xFE},
         {"id reply of nine bytes", ParseQueryIdReply(idReply) == 7},
         {"id reply of eight bytes", !ParseQueryIdReply(std::span(idReply).first(8))},
         {"id reply, byte 7 not AA", !ParseQueryIdReply(byte7Wrong)},
         {"id reply, command not 01", !ParseQueryIdReply(commandWrong)},
         {"id reply, trailing bytes ignored", ParseQueryIdReply(idLonger) == 42},
-        {"set id", ParseSetIdRequest(BuildSetIdRequest(1, 200)) == 200},
-        {"set baud", Holds(ParseSetBaudRequest(BuildSetBaudRequest(7, 0x11, false)),
-                           [](auto r) { return r.baudCode == 0x11 && !r.save; })},
-        {"set baud save", Holds(ParseSetBaudRequest(BuildSetBaudRequest(7, 0x11, true)), [](auto r) { return r.save; })},
-        {"snapshot", Holds(ParseSnapshotRequest(BuildSnapshotRequest(1, 21, 12)),
-                           [](auto r) { return r.resolution == 21 && r.quality == 12; })},
-        {"long picture", HasValidCrc(whole) && Holds(SnapshotPicture(whole), [&](auto p) {
-                             return std::equal(p.begin(), p.end(), jpeg.begin(), jpeg.end());
-                         })},
-        {"picture header from 7 bytes", Holds(ParseSnapshotHeader(std::span(whole).first(7)),
-                                              [](auto h) { return h.pictureLength == 70000; })},
+        {"long picture", HasValidCrc(whole) && picture && std::ranges::equal(*picture, jpeg)},
+        {"picture header from 7 bytes", ParseSnapshotHeader(std::span(whole).first(7)).value_or(SnapshotHeader{0})
+                                                .pictureLength == 70000},
         {"picture header needs 7 bytes", !ParseSnapshotHeader(std::span(whole).first(6))},
-        {"picture needs the whole reply", !SnapshotPicture(std::span(whole).first(whole.size() - 1))},
         {"head of another command", !IsSnapshotReplyHead(otherHead) && !ParseSnapshotHeader(otherHead)},
-        {"set picture", Holds(ParseSetPictureRequest(BuildSetPictureRequest(1, 6, 3)),
-                              [](auto r) { return r.resolution == 6 && r.quality == 3; })},
-        {"set picture reply", IsSetPictureReply(BuildSetPictureReply(1, 5, 1))},
-        {"packet size", ParseSetPacketSizeRequest(BuildSetPacketSizeRequest(1, 0x1234)) == 0x1234},
-        {"packet size reply", ParseSetPacketSizeReply(BuildSetPacketSizeReply(1, 0x4321)) == 0x4321},
-        {"start", IsSubPacketStartRequest(BuildSubPacketStartRequest(9))},
-        {"start reply", Holds(ParseSubPacketStartReply(BuildSubPacketStartReply(1, {0x01020304, 0x0506})),
-                              [](auto r) { return r.pictureLength == 0x01020304u && r.packetCount == 0x0506; })},
-        {"get packet", ParseGetPacketRequest(BuildGetPacketRequest(1, 0x0102)) == 0x0102},
-        {"packet reply", Holds(ParsePacketReply(BuildPacketReply(3, 0x0107, data)), [&](auto r) {
-             return r.cameraId == 3 && r.packetNumber == 0x0107 && r.crcOk && Bytes(r.data.begin(), r.data.end()) == data;
-         })},
-        {"damaged packet", Holds(ParsePacketReply(damaged), [](auto r) { return !r.crcOk && r.data.size() == 512; })},
-        {"simplified", Holds(ParseSimpleSubPacketRequest(BuildSimpleSubPacketRequest(1, {0x0201, 8, 5, false})),
-                             [](auto r) { return r.packetSize == 0x0201 && r.resolution == 8 && !r.test; })},
-        {"simplified test", Holds(ParseSimpleSubPacketRequest(BuildSimpleSubPacketRequest(1, {0x0201, 8, 5, true})),
-                                  [](auto r) { return r.quality == 5 && r.test; })},
-        {"simplified reply", Holds(ParseSimpleSubPacketReply(BuildSimpleSubPacketReply(1, {0xABCDEF, 0xFEDC, 0x1234})),
-                                   [](auto r) {
-                                       return r.pictureSize == 0xABCDEF && r.packetTotal == 0xFEDC && r.packetSize == 0x1234;
-                                   })},
-        {"read image", Holds(ParseReadImageRequest(BuildReadImageRequest(1, {0xABCDEF, 0x0309})),
-                             [](auto r) { return r.offset == 0xABCDEFu && r.length == 0x0309; })},
-        {"stretch", Holds(ParseReadImageReply(stretch, 100), [](auto r) { return r.crcOk && r.data.size() == 100; })},
-        {"stretch of another length", !ParseReadImageReply(stretch, 99)},
-        {"damaged stretch", Holds(ParseReadImageReply(badStretch, 100), [](auto r) { return !r.crcOk; })},
-        {"image ready", Holds(ParseImageReadyAnnouncement(BuildImageReadyAnnouncement(9, 0xFEDCBA)),
-                              [](auto r) { return r.cameraId == 9 && r.pictureSize == 0xFEDCBAu; })},
-        {"set picture is no snapshot", !ParseSnapshotRequest(BuildSetPictureRequest(1, 5, 1))},
-        {"set id is no packet request", !ParseGetPacketRequest(BuildSetIdRequest(1, 2))},
-        {"query id with a reply's payload", !IsQueryIdRequest(BuildFrame(0, 0x01, Bytes{0xAA, 0x55}))},
-        {"set picture reply is no packet size", !ParseSetPacketSizeReply(BuildSetPictureReply(1, 5, 1))},
         {"start reply with a wrong length", !ParseSubPacketStartReply(badLength)},
     };
     for (const auto& c : cases)

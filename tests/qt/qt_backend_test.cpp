@@ -1,6 +1,6 @@
 // The desktop backend on Qt's offscreen platform: the window contract on it,
 // and what only it does: the layout from the template, Qt's own widgets, posted
-// repaints, Escape and Enter.
+// repaints, Escape and Enter, the progress bar.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -184,6 +185,26 @@ TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
         }
     });
     EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
+}
+
+// A progress bar shows a transfer's figures, its fill to a thousandth, and is
+// empty while none runs.
+TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
+{
+    QtRig rig;
+    CTestDlg dlg;
+    rig.Run(dlg, [&] {
+        auto* bar = QtRig::Control<QProgressBar>(dlg, IDC_PROGRESS);
+        ASSERT_NE(bar, nullptr);
+        EXPECT_FALSE(bar->isTextVisible());
+        dlg.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
+        EXPECT_TRUE(bar->isTextVisible());
+        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s");
+        EXPECT_EQ(bar->value() * 10000 / bar->maximum(), 1800);
+        dlg.SetProgress(IDC_PROGRESS, std::nullopt);
+        EXPECT_FALSE(bar->isTextVisible());
+        EXPECT_EQ(bar->value(), bar->minimum() - 1) << "reset: empty";
+    });
 }
 
 TEST(QtConversions, DateTimeFormatsAndFileFilters)

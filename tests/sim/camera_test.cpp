@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "protocol/camera_id.h"
+#include "protocol/motion.h"
 #include "protocol/osd.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -272,6 +273,22 @@ TEST_F(CameraTest, OsdTextIsRecordedNotAnswered)
     EXPECT_EQ(texts[0].size, 2);
     EXPECT_EQ(texts[0].text, Bytes({'A', 'B'}));
     EXPECT_TRUE(client->ReadQuiet().empty());
+}
+
+// The camera keeps the area of a frame with its CRC, unanswered, not of one
+// with the fixed tail; alarms come on demand, as itself or as another camera.
+TEST_F(CameraTest, KeepsTheMotionAreaAndRaisesAlarms)
+{
+    client->SendRaw(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
+    client->SendFrame(BuildMotionAreaFrame(1, {44, 0, 2}, {}));
+    ASSERT_TRUE(camera->WaitForFrames(2));
+    EXPECT_EQ(camera->RefusedMotionAreas(), 1u);
+    EXPECT_EQ(camera->MotionArea().value_or(MotionAreaRequest{}).settings, (MotionSettings{44, 0, 2}));
+    camera->RaiseMotionAlarm();
+    camera->RaiseMotionAlarm(7);
+    const Bytes alarms = client->Read(24);
+    EXPECT_EQ(ParseMotionAlarm(std::span(alarms).first(12)), 1);
+    EXPECT_EQ(ParseMotionAlarm(std::span(alarms).last(12)), 7);
 }
 
 // The camera keeps reading requests while a long reply waits for the console

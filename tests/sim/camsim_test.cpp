@@ -12,6 +12,7 @@
 #include <string>
 
 #include "protocol/camera_id.h"
+#include "protocol/motion.h"
 #include "tests/sim/raw_client.h"
 
 namespace qzr::sim {
@@ -34,6 +35,12 @@ public:
         if (m_out && std::fgets(line, sizeof line, m_out))
             line[std::strcspn(line, "\n")] = '\0';
         return line;
+    }
+
+    void Signal(int signal)
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, signal);
     }
 
     // Sends SIGTERM and returns the wait status.
@@ -70,9 +77,19 @@ TEST(Camsim, ServesAtTheLinkUntilTerminated)
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
+// A motion alarm on SIGUSR1 and every so often, as the camera given.
+TEST(Camsim, RaisesMotionAlarms)
+{
+    Camsim camsim("--no-pacing --alarm-every 700 --alarm-id 9");
+    test::RawClient client(camsim.Line());
+    camsim.Signal(SIGUSR1);
+    EXPECT_EQ(client.Read(12, 400), BuildMotionAlarm(9)) << "at once";
+    EXPECT_EQ(client.Read(12), BuildMotionAlarm(9)) << "after 700 ms";
+}
+
 TEST(Camsim, RefusesUnknownOptionsAndRates)
 {
-    for (const char* args : {"--baud 1200", "--id 256", "--colour"}) {
+    for (const char* args : {"--baud 1200", "--id 256", "--colour", "--alarm-every 0", "--alarm-id 256"}) {
         Camsim camsim(args);
         EXPECT_EQ(camsim.Line(), "") << args;
         const int status = camsim.Terminate();

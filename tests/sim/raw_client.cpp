@@ -10,6 +10,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "serial/line_rate.h"
+
 namespace qzr::test {
 
 RawClient::RawClient(const std::string& path, std::uint32_t rate)
@@ -34,7 +36,9 @@ void RawClient::SetLine(std::uint32_t rate, bool twoStopBits)
     ::cfmakeraw(&settings);
     settings.c_cflag &= ~(CSIZE | CSTOPB | PARENB);
     settings.c_cflag |= CS8 | CREAD | CLOCAL | (twoStopBits ? CSTOPB : 0);
-    if (::cfsetspeed(&settings, rate) != 0 || ::tcsetattr(m_fd, TCSANOW, &settings) != 0)
+    // A rate termios has no name for goes by number once the rest is set.
+    const bool named = ::cfsetspeed(&settings, rate) == 0;
+    if (::tcsetattr(m_fd, TCSANOW, &settings) != 0 || (!named && !SetLineRate(m_fd, rate)))
         throw std::runtime_error("cannot set the line to " + std::to_string(rate) + (twoStopBits ? "" : " 1 stop") + ": " + std::strerror(errno));
 }
 

@@ -76,6 +76,8 @@ std::vector<std::uint8_t> PtyPair::ReadAvailable(int quietMs)
     return out;
 }
 
+int PtyPair::WaitQueuedAtSlave(int count, int timeoutMs) const { return WaitQueued(m_slaveKeepAlive, count, timeoutMs); }
+
 int WaitQueued(int fd, int count, int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -25,6 +25,9 @@ public:
     std::vector<std::uint8_t> Read(std::size_t count, int timeoutMs = 2000);
     // Everything that arrives within `timeoutMs` of quiet.
     std::vector<std::uint8_t> ReadAvailable(int quietMs = 50);
+    // Waits until `count` bytes are queued on the slave side, for whichever
+    // window holds it open; returns the queued count (see WaitQueued).
+    int WaitQueuedAtSlave(int count, int timeoutMs = 2000) const;
 
 private:
     int m_master = -1;

@@ -26,7 +26,7 @@ enum : int {
     IDC_FLAG, IDC_MODE_A, IDC_MODE_B, IDC_MODE_C,      // check box; radio group A/B/C
     IDC_ALONE,                                         // a radio in a group of its own
     IDC_PORTS, IDC_BAUD, IDC_LEVEL,                    // sorted combo, editable combo, drop-down list
-    IDC_FILES, IDC_WHEN, IDC_ARROWS, IDC_GO, IDC_LOCKED, IDC_PICTURE, IDC_CHILD, IDC_OPEN_FILE, IDC_LOG,
+    IDC_FILES, IDC_WHEN, IDC_ARROWS, IDC_GO, IDC_LOCKED, IDC_PICTURE, IDC_CHILD, IDC_OPEN_FILE, IDC_LOG, IDC_PROGRESS,
     IDC_CHILD_TEXT = 200,
 };
 
@@ -58,6 +58,7 @@ inline constexpr ui::ControlTemplate kTestControls[] = {
     {IDC_CHILD, ControlKind::PushButton, "Child...", 68, 150, 30, 13},
     {IDC_OPEN_FILE, ControlKind::PushButton, "Open", 100, 150, 30, 13},
     {IDC_LOG, ControlKind::Edit, "", 130, 84, 100, 40, ui::kMultiline | ui::kReadOnly | ui::kVScroll},
+    {IDC_PROGRESS, ControlKind::Progress, "", 130, 128, 100, 9},
     {ui::IDOK, ControlKind::DefPushButton, "OK", 160, 150, 30, 13},
     {ui::IDCANCEL, ControlKind::PushButton, "Cancel", 194, 150, 30, 13},
 };

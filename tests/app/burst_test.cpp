@@ -1,0 +1,308 @@
+// The burst test window, opened by the main window's "Continuously Shot" and
+// driven on the virtual clock against a camera the test plays on its own
+// pseudo-terminal. Frames the window sends are the quoted ones; the camera's
+// replies are made by the simulator's builders and damaged by hand.
+#include <QBuffer>
+#include <QImage>
+
+#include "protocol/burst.h"
+#include "protocol/subpacket.h"
+#include "res/resource.h"
+#include "sim/picture.h"
+#include "tests/app/child_window.h"
+
+namespace qzr::test {
+namespace {
+
+constexpr ui::Rect kArea = {16, 24, 789, 459}, kDrawn4To3 = {112, 24, 692, 459};
+const std::string kName1 = "20260305140709_01", kName2 = "20260305140712_02";
+
+Bytes Status(std::uint8_t state) { return BuildBurstStatus(1, state, 0); }
+Bytes Names(const std::vector<std::string>& names) { return BuildFileListReply(1, names); }
+Bytes Packet(std::uint16_t number, const Bytes& data) { return BuildPacketReply(1, number, data); }
+// `extra` more payload bytes than the frame had, and its length field says so.
+Bytes Longer(Bytes frame, std::size_t extra)
+{
+    frame.insert(frame.end() - 2, extra, 0x33);
+    frame[4] = static_cast<std::uint8_t>(frame[4] + extra);
+    return frame;
+}
+Bytes TinyJpeg()
+{
+    QImage image(32, 24, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 50);
+    return Bytes(buffer.data().begin(), buffer.data().end());
+}
+
+// The main window at 2026-03-05 14:07:09; `body` runs in the burst window
+// with its port open on the camera's line.
+struct Rig {
+    Rig()
+    {
+        console.backend.SetStartTime({2026, 3, 5, 14, 7, 9});
+        console.Open();
+    }
+    void InWindow(const std::function<void(ChildWindow&)>& body)
+    {
+        ASSERT_TRUE(InChildWindow(console, IDC_CONTINUOUSLY_SHOT, [&](ChildWindow& w) {
+            w.SetText(IDC_BURST_PORT, pty.SlavePath());
+            w.Click(IDC_BURST_OPEN_COMMS);
+            ASSERT_EQ(w.Text(IDC_BURST_PORT_INFO), "Open" + pty.SlavePath());
+            body(w);
+        }));
+    }
+    void Receive(ChildWindow& w, const Bytes& bytes) { w.Receive(pty, bytes, 150, 1056); }
+    // Two names listed, the second double-clicked (a double click without a
+    // selection does nothing), its name shown and asked for, the picture
+    // information answered.
+    void Fetch(ChildWindow& w, const Bytes& info)
+    {
+        Receive(w, Names({kName1, kName2}));
+        w.DblClick(IDC_BURST_FILES, -1);
+        w.DblClick(IDC_BURST_FILES, 1);
+        Bytes expected = {0x90, 0xEB, 0x01, 0x45, 0x14, 0x00, 0x00, 0x04};
+        expected.insert(expected.end(), kName2.begin(), kName2.end());
+        expected.insert(expected.end(), {0x00, 0xC1, 0xC2});
+        EXPECT_EQ(pty.Read(28), expected);
+        EXPECT_EQ(console.Messages(), std::vector<std::string>{kName2});
+        Receive(w, info);
+    }
+    PtyPair pty;
+    Console console;
+};
+
+// "Continuously Shot" sends the choices, the PC's time and the main window's
+// camera id; quality codes above 5 keep the last one, text that is no
+// resolution gives 5. Each row ends with the frame last sent.
+TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
+{
+    const Bytes quoted = {0x90, 0xEB, 0x01, 0x41, 0x0A, 0x00, 0x05, 0x02, 0x05,
+                          0x03, 0x1A, 0x03, 0x05, 0x0E, 0x07, 0x09, 0xC1, 0xC2};
+    const auto with = [&](std::size_t at, std::uint8_t value) {
+        Bytes frame = quoted;
+        frame[at] = value;
+        return frame;
+    };
+    const struct {
+        std::string cameraId;
+        std::vector<std::pair<int, std::string>> steps;  // a choice, or 0 for a press
+        Bytes last;
+    } cases[] = {
+        {"1", {}, quoted},
+        {"1", {{IDC_BURST_QUALITY, "3"}, {0, ""}, {IDC_BURST_QUALITY, "8"}}, with(7, 3)},
+        {"1", {{IDC_BURST_RESOLUTION, "160x120"}, {0, ""}, {IDC_BURST_RESOLUTION, "-----16:9-----"}}, with(6, 5)},
+        {"7", {{IDC_BURST_RESOLUTION, "1920x1080"}}, with(6, 16)},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.console.SetText(IDC_CAMERA_ID, c.cameraId);
+        rig.InWindow([&](ChildWindow& w) {
+            for (const auto& [id, value] : c.steps) {
+                if (id) {
+                    w.Select(id, value);
+                } else {
+                    w.Click(IDC_BURST_SHOOT);
+                    rig.pty.Read(18);
+                }
+            }
+            w.Click(IDC_BURST_SHOOT);
+            Bytes expected = c.last;
+            expected[2] = static_cast<std::uint8_t>(std::stoi(c.cameraId));
+            EXPECT_EQ(rig.pty.Read(18), expected) << c.cameraId << " " << c.steps.size();
+            EXPECT_EQ(w.Text(IDC_BURST_LOG), "Start Capturing：2026-03-05 14:07:09\r\n");
+        });
+    }
+}
+
+// The start and the end of the burst are shown, the end each time it comes.
+// Only a buffer of exactly one frame with a good head is read; anything else
+// stays and hides what follows until the buffer refuses more bytes, and a
+// request empties it.
+TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
+{
+    Bytes badFirst = Status(8), badSecond = Status(8), two = Status(8);
+    badFirst[1] = 0x00;
+    badSecond[0] = 0x00;
+    two.insert(two.end(), two.begin(), two.end());
+    const std::pair<Bytes, std::string> cases[] = {{badFirst, "帧头错误"}, {badSecond, "帧头错误"}, {two, "接收到24字节"}};
+    for (const auto& [bytes, info] : cases) {
+        Rig rig;
+        rig.InWindow([&](ChildWindow& w) {
+            rig.Receive(w, Status(burst::kStarted));
+            EXPECT_EQ(w.Text(IDC_BURST_STATE) + w.Text(IDC_BURST_PORT_INFO), "连拍开始...接收到12字节--满一帧");
+            rig.Receive(w, bytes);
+            EXPECT_EQ(w.Text(IDC_BURST_PORT_INFO), info);
+            rig.Receive(w, Status(8));
+            EXPECT_EQ(w.Text(IDC_BURST_STATE), "连拍开始...");
+            for (int i = 0; i < 3; ++i)
+                rig.Receive(w, Bytes(900, 0x00));
+            EXPECT_EQ(w.Text(IDC_BURST_PORT_INFO), "接收缓冲区超出");
+            w.Click(IDC_BURST_REQUEST_LIST);
+            for (int i = 0; i < 2; ++i)
+                rig.Receive(w, Status(8));
+            EXPECT_EQ(w.Text(IDC_BURST_STATE) + w.Text(IDC_BURST_LOG), "连拍完成\r\n连拍完成\r\n连拍完成\r\n");
+        });
+    }
+}
+
+// "Request File List" asks for so many names after or before the picker's
+// date, or for the latest; whole 18-byte entries of the reply are listed and
+// a name that is not 17 characters is shown instead.
+TEST(BurstWindow, RequestsAndListsFileNames)
+{
+    const Bytes latest = {0x90, 0xEB, 0x01, 0x43, 0x0A, 0x00, 0x00, 0x14, 0x01, 0xFF, 0, 0, 0, 0, 0, 0, 0xC1, 0xC2};
+    const Bytes before = {0x90, 0xEB, 0x01, 0x43, 0x0A, 0x00, 0x00, 0x14, 0x00,
+                          0xFF, 0x1A, 0x03, 0x05, 0x0E, 0x07, 0x09, 0xC1, 0xC2};
+    const std::string rows2 = "1\t" + kName1 + "\t\n2\t" + kName2 + "\t";
+    const struct {
+        int lastImage, radio;  // radio 0: none selected
+        Bytes request, reply;
+        std::string rows, log;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {1, IDC_BURST_AFTER, latest, Longer(Names({kName1, kName2}), 1), rows2, "共有2个图片文件", {}},
+        {0, IDC_BURST_BEFORE, before, Names({}), "", "共有0个图片文件", {"没有你要找的图片文件"}},
+        {0, 0, before, Names({"2026030514070_01", kName2}), "1\t" + kName2 + "\t", "共有1个图片文件",
+         {"2026030514070_01"}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.InWindow([&](ChildWindow& w) {
+            w.SetText(IDC_BURST_DATE, "2026-03-05 14:07:09");
+            w.Check(IDC_BURST_LAST_IMAGE, c.lastImage);
+            if (c.radio)
+                w.Check(c.radio, 1);
+            w.Click(IDC_BURST_REQUEST_LIST);
+            EXPECT_EQ(rig.pty.Read(18), c.request);
+            EXPECT_EQ(w.Text(IDC_BURST_PORT_INFO), "2026-03-05 14:07:09");
+            rig.Receive(w, c.reply);
+            EXPECT_EQ(w.Text(IDC_BURST_FILES) + "|" + w.Text(IDC_BURST_LOG), c.rows + "|" + c.log);
+            EXPECT_EQ(rig.console.Messages(), c.messages);
+        });
+    }
+}
+
+// A fetch clears the picture area; packets are asked for one after the other
+// and placed by the number they carry; the picture fills the area's height,
+// centred, and survives repaints. Information of the wrong length starts nothing.
+TEST(BurstWindow, PullsThePacketsAndDrawsThePicture)
+{
+    const Bytes tiny = TinyJpeg(), card = sim::MakeTestPicture({3, 12, false, 1});
+    const auto count = static_cast<std::uint16_t>((card.size() + 1023) / 1024);
+    ASSERT_TRUE(tiny.size() <= 1024 && count >= 3);
+    // Packet 1 is asked for and the last comes, the last is asked for and 1 comes.
+    std::vector<Bytes> swapped;
+    for (std::uint16_t k = 0; k < count; ++k) {
+        const std::uint16_t sent = k == 1 ? count - 1 : k == count - 1 ? 1 : k;
+        const std::size_t from = sent * 1024u, to = std::min<std::size_t>(card.size(), from + 1024);
+        swapped.push_back(Packet(sent, Bytes(card.begin() + from, card.begin() + to)));
+    }
+    const struct {
+        Bytes info;
+        std::vector<Bytes> replies;  // to the requests for 0, 1, ...
+        std::vector<ui::Rect> drawn;
+        std::string logEnd;
+    } cases[] = {
+        {BuildSimpleSubPacketReply(1, {std::uint32_t(tiny.size()), 1, 1024}), {Packet(0, tiny)}, {kDrawn4To3},
+         "Show Jpeg--OK\r\n"},
+        {BuildSimpleSubPacketReply(1, {0, 0, 1024}), {}, {}, "分包大小=1024\r\n"},
+        {BuildSimpleSubPacketReply(1, {std::uint32_t(card.size()), count, 1024}), swapped, {kDrawn4To3},
+         "Show Jpeg--OK\r\n"},
+        {Longer(BuildSimpleSubPacketReply(1, {5000, 5, 1024}), 1), {}, {}, "分包（精简）返回指令字节数不对"},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.InWindow([&](ChildWindow& w) {
+            rig.Fetch(w, c.info);
+            for (std::uint16_t k = 0; k < c.replies.size(); ++k) {
+                ASSERT_EQ(rig.pty.Read(10), BuildGetPacketRequest(1, k));
+                rig.Receive(w, c.replies[k]);
+            }
+            EXPECT_TRUE(rig.pty.ReadAvailable().empty());
+            const std::string log = w.Text(IDC_BURST_LOG);
+            EXPECT_EQ(log.substr(log.size() - std::min(log.size(), c.logEnd.size())), c.logEnd);
+            const headless::DrawOp fill = rig.console.backend.DrawOps(w.dialog).front();
+            EXPECT_EQ(fill.rect, kArea);
+            EXPECT_EQ(fill.color, ui::RGB(200, 200, 220));
+            std::vector<ui::Rect> drawn;
+            for (const auto& picture : rig.console.backend.Pictures())
+                drawn.push_back(picture.target);
+            ASSERT_EQ(drawn, c.drawn);
+            if (drawn.empty())
+                return;
+            rig.console.backend.Window(w.dialog)->Invalidate(true);
+            const auto& ops = rig.console.backend.DrawOps(w.dialog);
+            ASSERT_EQ(ops.size(), 2u);
+            EXPECT_EQ(ops[0].rect, kArea);
+            EXPECT_EQ(ops[1].rect, c.drawn[0]);
+        });
+    }
+}
+
+// Nothing a camera sends is written outside the 1,024,000-byte picture
+// buffer: a packet that would end past it, or one too short for its number,
+// is dropped with a word in the status line, and the pull stops there.
+TEST(BurstWindow, PacketsBeyondTheBufferOrTooShortAreDropped)
+{
+    const std::tuple<Bytes, std::string, bool> cases[] = {
+        {Packet(999, Bytes(1024, 0x11)), "帧正确", true},
+        {Packet(1000, Bytes(1, 0x11)), "图像过大，缓冲区内存不足", false},
+        {Packet(999, Bytes(1025, 0x11)), "图像过大，缓冲区内存不足", false},
+        {Packet(0xFFFF, Bytes(16, 0x11)), "图像过大，缓冲区内存不足", false},
+        {Bytes{0x90, 0xEB, 0x01, 0x31, 0x02, 0x00, 0x00, 0x00, 0xC1, 0xC2}, "分包返回指令字节数不对", false},
+    };
+    for (const auto& [reply, info, pullGoesOn] : cases) {
+        Rig rig;
+        rig.InWindow([&](ChildWindow& w) {
+            rig.Fetch(w, BuildSimpleSubPacketReply(1, {2000000, 2000, 1024}));
+            ASSERT_EQ(rig.pty.Read(10), BuildGetPacketRequest(1, 0));
+            rig.Receive(w, reply);
+            EXPECT_EQ(w.Text(IDC_BURST_PORT_INFO), info);
+            EXPECT_EQ(rig.pty.ReadAvailable() == BuildGetPacketRequest(1, 1), pullGoesOn) << info;
+        });
+    }
+}
+
+// However the window is left its port is closed (the reopened window opens
+// it again), Close refuses letters in a number field, and the texts and the
+// exchanged radio choice survive while interval, count, shots and "Get the
+// last image" start afresh.
+TEST(BurstWindow, LeavingClosesThePortAndReopeningKeepsTheTexts)
+{
+    for (const bool closeBox : {false, true}) {
+        Rig rig;
+        rig.InWindow([&](ChildWindow& w) {
+            w.SetText(IDC_BURST_INTERVAL, "7");
+            w.Check(IDC_BURST_LAST_IMAGE, 0);
+            w.Check(IDC_BURST_AFTER, 1);
+            rig.Receive(w, Status(8));
+            if (closeBox) {
+                w.dialog.HandleClose();
+                return;
+            }
+            w.SetText(IDC_BURST_SHOTS, "x9");
+            w.Click(ui::IDOK);
+            EXPECT_TRUE(w.Open());
+            w.SetText(IDC_BURST_SHOTS, "9");
+            w.Click(ui::IDOK);
+        });
+        EXPECT_EQ(rig.console.Text(IDC_STATUS), "Serial port is closed");
+        ASSERT_TRUE(InChildWindow(rig.console, IDC_CONTINUOUSLY_SHOT, [&](ChildWindow& w) {
+            EXPECT_EQ(w.Text(IDC_BURST_INTERVAL) + w.Text(IDC_BURST_REQUEST_COUNT) + w.Text(IDC_BURST_SHOTS) +
+                          w.Text(IDC_BURST_LAST_IMAGE),
+                      "32051");
+            // The close box takes nothing from the controls, as Cancel.
+            EXPECT_EQ(w.Text(IDC_BURST_AFTER), closeBox ? "0" : "1");
+            EXPECT_EQ(w.Text(IDC_BURST_LOG), "连拍完成\r\n");
+            w.SetText(IDC_BURST_PORT, rig.pty.SlavePath());
+            w.Click(IDC_BURST_OPEN_COMMS);
+            EXPECT_EQ(w.Text(IDC_BURST_OPEN_COMMS), "Close Comms") << closeBox;
+        }));
+    }
+}
+
+}  // namespace
+}  // namespace qzr::test

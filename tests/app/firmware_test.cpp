@@ -1,0 +1,350 @@
+// Firmware upgrade in the main window: the program file, Upload and its
+// refusals, and the packets served at the camera's requests, first against a
+// camera played by the test on a pseudo-terminal, then against the simulated
+// camera, which checks and keeps what it receives.
+#include <poll.h>
+
+#include <fstream>
+#include <random>
+
+#include "protocol/commands.h"
+#include "protocol/firmware.h"
+#include "sim/camera.h"
+#include "tests/app/console.h"
+
+namespace qzr::test {
+namespace {
+
+Bytes RandomProgram(std::size_t size, unsigned seed = 7)
+{
+    std::mt19937 random(seed);
+    Bytes program(size);
+    for (auto& b : program)
+        b = static_cast<std::uint8_t>(random());
+    return program;
+}
+
+// Program bytes from `from` on, `length` of them.
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) { return Bytes(&bytes[from], &bytes[from] + length); }
+
+// The sizes of the writes of a packet carrying `data` bytes: the head, pieces
+// of 128 and the rest, the CRC.
+std::vector<std::size_t> PacketWrites(std::size_t data)
+{
+    std::vector<std::size_t> writes(1, 8);
+    writes.insert(writes.end(), data / 128, 128);
+    if (data % 128)
+        writes.push_back(data % 128);
+    writes.push_back(2);
+    return writes;
+}
+
+std::string PacketLog(int number, int count, int length)
+{
+    return "发送程序包  第 " + std::to_string(number) + " 包  共 " + std::to_string(count) + " 包   包长：" +
+           std::to_string(length) + " ";
+}
+
+// The main window connected to a camera the test plays on a pseudo-terminal.
+class FirmwareUpgrade : public ::testing::Test {
+protected:
+    FirmwareUpgrade()
+    {
+        console.Open();
+        console.Connect(pty.SlavePath());
+        console.dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> b) { writes.push_back(b.size()); });
+    }
+
+    // "Open File" on `path`, or on a new file holding `program`.
+    void Load(const Bytes& program) { LoadPath(WriteFile(program)); }
+    void LoadPath(const std::string& path)
+    {
+        console.backend.QueueFileAnswer(path);
+        console.Click(IDC_OPEN_FIRMWARE);
+    }
+    // Loads `program`, presses Upload and reads the start frame.
+    Bytes Upload(const Bytes& program)
+    {
+        Load(program);
+        writes.clear();
+        console.Click(IDC_UPLOAD);
+        return pty.Read(upgrade::kStartFrameLength);
+    }
+    // The camera sends `chunks`, a poll tick after each; what the console wrote back.
+    Bytes Send(const std::vector<Bytes>& chunks)
+    {
+        writes.clear();
+        for (const Bytes& chunk : chunks)
+            console.Receive(pty, chunk);
+        return pty.ReadAvailable(20);
+    }
+    std::string Progress() const { return console.Text(IDC_FIRMWARE_PROGRESS); }
+
+    ScratchDirectory scratch;
+    PtyPair pty;
+    Console console;
+    std::vector<std::size_t> writes;
+
+private:
+    std::string WriteFile(const Bytes& bytes)
+    {
+        const auto path = scratch.Path() / ("program" + std::to_string(m_files++) + ".bin");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    int m_files = 0;
+};
+
+TEST_F(FirmwareUpgrade, ServesTheProgramPacketByPacketAtTheCamerasRequests)
+{
+    const Bytes program = RandomProgram(10000);
+    Load(program);
+    EXPECT_EQ(console.Text(IDC_LOG), "程序长度：10000   包数：3  最后包长：1808");
+    EXPECT_EQ(Progress(), "idle");
+    writes.clear();
+    console.Click(IDC_UPLOAD);
+    EXPECT_EQ(pty.Read(12), (Bytes{0x90, 0xEB, 0x01, 0x88, 0x04, 0x00, 0x03, 0x00, 0x10, 0x07, 0x6E, 0x91}));
+    EXPECT_EQ(writes, std::vector<std::size_t>(12, 1)) << "the start frame goes out a byte at a time";
+    EXPECT_EQ(console.Text(IDC_CRC_OUTPUT), "6e 91");
+    EXPECT_FALSE(console.Enabled(IDC_UPLOAD));
+    EXPECT_EQ(Progress(), "0/10000 bytes, 0 B/s");
+
+    // Any order, any packet again; each counts once towards the progress.
+    const struct {
+        std::uint16_t index;
+        int length;  // the length field D
+        const char* progress;
+    } requests[] = {{2, 1810, "1808/10000 bytes"}, {0, 4098, "5904/10000 bytes"}, {2, 1810, "5904/10000 bytes"},
+                    {1, 4098, "10000/10000 bytes"}};
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.index);
+        const Bytes sent = Send({BuildUpgradeRequest(1, r.index)});
+        const auto packet = ParseUpgradePacket(sent);
+        ASSERT_TRUE(packet) << sent.size() << " bytes";
+        EXPECT_EQ(packet->index, r.index);
+        EXPECT_EQ(LengthField(sent), r.length);
+        EXPECT_TRUE(Bytes(packet->data.begin(), packet->data.end()) == Slice(program, r.index * 4096u, r.length - 2u));
+        EXPECT_EQ(writes, PacketWrites(r.length - 2u));
+        EXPECT_EQ(console.Text(IDC_LOG), PacketLog(r.index + 1, 3, r.length));
+        EXPECT_EQ(Progress().substr(0, std::string(r.progress).size()), r.progress);
+    }
+    EXPECT_EQ(Send({BuildUpgradeDone(1, 3)}), Bytes{});
+    EXPECT_EQ(console.Text(IDC_LOG), PacketLog(2, 3, 4098) + "   更新完成!!");
+    EXPECT_TRUE(console.Enabled(IDC_UPLOAD));
+    EXPECT_EQ(Progress(), "idle");
+    EXPECT_EQ(Send({BuildUpgradeRequest(1, 0)}), Bytes{}) << "no request is read once the upgrade is over";
+}
+
+// What Open File takes, and what Upload then announces or refuses.
+TEST_F(FirmwareUpgrade, OpenFileTakesProgramsUpTo409600Bytes)
+{
+    const std::string directory = scratch.Path().string();
+    const struct {
+        const char* name;
+        std::optional<Bytes> program;  // nullopt: the path given instead
+        std::string path;
+        const char* log;
+        const char* message;
+        UpgradePlan announced;  // {0, 0}: Upload answers "No file is selected"
+    } cases[] = {
+        {"whole packets", RandomProgram(8192), "", "程序长度：8192   包数：2  刚好全是整包", nullptr, {2, 0}},
+        {"the largest", RandomProgram(409600), "", "程序长度：409600   包数：100  刚好全是整包", nullptr, {100, 0}},
+        {"one byte too many", RandomProgram(409601), "", nullptr, "程序过大，请检查是否错了", {}},
+        {"empty", Bytes{}, "", "程序长度：0   包数：0  刚好全是整包", nullptr, {}},
+        {"missing", std::nullopt, directory + "/nothing.bin", nullptr, "文件打开失败", {}},
+        {"unreadable", std::nullopt, directory, nullptr, "文件打开失败", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        console.SetText(IDC_LOG, "before");
+        console.backend.ClearRecords();
+        if (c.program)
+            Load(*c.program);
+        else
+            LoadPath(c.path);
+        EXPECT_EQ(console.Text(IDC_LOG), c.log ? c.log : "before");
+        EXPECT_EQ(console.Messages(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+
+        console.backend.ClearRecords();
+        console.Click(IDC_UPLOAD);
+        if (c.announced.packetCount > 0) {
+            EXPECT_EQ(ParseUpgradeStart(pty.Read(upgrade::kStartFrameLength)), c.announced);
+            const std::uint16_t last = c.announced.packetCount - 1;
+            EXPECT_EQ(LengthField(Send({BuildUpgradeRequest(1, last)})), 4098);
+        } else {
+            EXPECT_EQ(console.Messages(), std::vector<std::string>{"No file is selected"});
+        }
+        EXPECT_FALSE(console.Enabled(IDC_UPLOAD));
+        console.Click(IDC_CANCEL_UPLOAD);
+    }
+}
+
+// A refused Upload sends nothing and leaves the button disabled until Cancel.
+TEST_F(FirmwareUpgrade, RefusedUploadLeavesTheButtonDisabledUntilCancel)
+{
+    Load(RandomProgram(100));
+    console.Click(IDC_CLOSE_COMMS);
+    console.Click(IDC_UPLOAD);
+    EXPECT_FALSE(console.Enabled(IDC_UPLOAD)) << "port closed: refused without a message";
+    console.Click(IDC_CANCEL_UPLOAD);
+    console.Click(IDC_OPEN_COMMS);
+    console.Click(IDC_UPLOAD);
+    EXPECT_EQ(pty.Read(12).size(), 12u);
+    // The button is grey while the upgrade runs; a click that reaches the
+    // handler all the same (queued before it went grey) is refused.
+    console.dialog.HandleCommand(IDC_UPLOAD, ui::Notification::Clicked);
+    EXPECT_EQ(console.Messages(), std::vector<std::string>{"已启动更新，需要停止后，才能重新启动更新"});
+    EXPECT_EQ(pty.ReadAvailable(20), Bytes{});
+    console.Click(IDC_CANCEL_UPLOAD);
+    EXPECT_TRUE(console.Enabled(IDC_UPLOAD));
+}
+
+// How requests are gathered across reads. After each case a plain request
+// for packet 0 must be answered: nothing stale stands in front of it.
+TEST_F(FirmwareUpgrade, RequestsAreGatheredAcrossReads)
+{
+    const Bytes program = RandomProgram(10000);
+    Upload(program);
+    const Bytes request = BuildUpgradeRequest(1, 1);
+    Bytes wrongCrc = request;
+    wrongCrc.back() ^= 0xFF;
+    Bytes beyondWrongCrc = BuildUpgradeRequest(1, 3);
+    beyondWrongCrc.back() ^= 0xFF;
+    Bytes first127 = request, first128 = request;
+    first127.resize(127, 0);
+    first128.resize(128, 0);
+    const Bytes head(request.begin(), request.begin() + 6), rest(request.begin() + 6, request.end());
+    const Bytes noCrc(request.begin(), request.begin() + 8), crc(request.begin() + 8, request.end());
+    const Bytes tooLong = {0x90, 0xEB, 0x01, 0x90, 0x2C, 0x01, 0x01, 0x00};  // a length of 300
+
+    const char* const kUnchanged = "";
+    const struct {
+        const char* name;
+        std::vector<Bytes> chunks;
+        bool answered;    // with packet 1
+        const char* log;  // after the last chunk
+    } cases[] = {
+        {"whole", {request}, true, nullptr},
+        {"6 bytes, then the rest", {head, rest}, true, nullptr},
+        {"CRC missing, then it", {noCrc, crc}, true, nullptr},
+        {"wrong CRC", {wrongCrc}, true, nullptr},
+        {"wrong CRC, packet N", {beyondWrongCrc}, false, "CRC  error"},
+        {"packet N", {BuildUpgradeRequest(1, 3)}, false, kUnchanged},
+        {"127-byte first chunk", {first127}, true, nullptr},
+        {"128-byte first chunk", {first128}, false, kUnchanged},
+        {"not a frame head", {{0x00, 0x90, 0xEB}}, false, kUnchanged},
+        {"another camera", {BuildUpgradeRequest(2, 1)}, false, "地址不对"},
+        {"length beyond the buffer", {tooLong}, false, "请求帧  长度不够"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = console.Text(IDC_LOG);
+        for (std::size_t i = 0; i + 1 < c.chunks.size(); ++i)
+            ASSERT_EQ(Send({c.chunks[i]}), Bytes{}) << "answered before the request was whole";
+        const auto packet = ParseUpgradePacket(Send({c.chunks.back()}));
+        EXPECT_EQ(packet ? packet->index : -1, c.answered ? 1 : -1);
+        const std::string log = !c.log ? PacketLog(2, 3, 4098) : c.log == kUnchanged ? before : c.log;
+        EXPECT_EQ(console.Text(IDC_LOG), log);
+
+        const auto next = ParseUpgradePacket(Send({BuildUpgradeRequest(1, 0)}));
+        ASSERT_TRUE(next) << "a stale request blocks the next";
+        EXPECT_EQ(next->index, 0);
+    }
+}
+
+// During an upgrade the tick refreshes only the text boxes, Snapshot is
+// refused, and a program opened meanwhile serves the requests that follow.
+TEST_F(FirmwareUpgrade, WindowWhileUpgrading)
+{
+    Upload(RandomProgram(10000));
+    console.SetText(IDC_OSD_TEXT, "typed");
+    console.Check(IDC_SAVE_IMAGE, 1);
+    console.Tick(5);
+    Send({BuildUpgradeRequest(1, 0)});
+    EXPECT_EQ(console.Text(IDC_OSD_TEXT), "typed");
+    EXPECT_EQ(console.Text(IDC_SAVE_IMAGE), "1");
+
+    console.backend.ClearRecords();
+    console.Click(IDC_SNAPSHOT);
+    EXPECT_EQ(console.Messages(), std::vector<std::string>{"正在更新程序，不能拍照"});
+    EXPECT_EQ(pty.ReadAvailable(20), Bytes{});
+
+    const Bytes second = RandomProgram(5000, 9);
+    Load(second);
+    EXPECT_EQ(console.Text(IDC_LOG), "程序长度：5000   包数：2  最后包长：904");
+    EXPECT_FALSE(console.Enabled(IDC_UPLOAD));
+    const Bytes sent = Send({BuildUpgradeRequest(1, 1)});
+    const auto packet = ParseUpgradePacket(sent);
+    ASSERT_TRUE(packet);
+    EXPECT_TRUE(Bytes(packet->data.begin(), packet->data.end()) == Slice(second, 4096, 904));
+    EXPECT_EQ(Progress().substr(0, 15), "904/5000 bytes,");
+    EXPECT_EQ(Send({BuildUpgradeRequest(1, 2)}), Bytes{}) << "packet 2 is beyond the new program";
+}
+
+// Against the simulated camera: in every order it asks, and whatever befalls
+// one of its requests, the camera ends up with the program byte for byte.
+TEST(FirmwareUpgradeOverSimulator, CameraReceivesTheProgramByteForByte)
+{
+    using Order = sim::UpgradeOrder;
+    using Fault = sim::UpgradeRequestFault::Kind;
+    const Bytes program = RandomProgram(38000);  // 10 packets
+    const struct {
+        const char* name;
+        Order order;
+        std::optional<Fault> fault;  // on the request for packet 4
+        int askedAgain;  // requests beyond one a packet; -1: some
+    } cases[] = {
+        {"in order", Order::InOrder, {}, 0},
+        {"reverse", Order::Reverse, {}, 0},
+        {"random with repeats", Order::RandomWithRepeats, {}, -1},
+        {"a request lost", Order::InOrder, Fault::Lost, 1},
+        {"wrong CRC", Order::InOrder, Fault::WrongCrc, 0},
+        {"split", Order::InOrder, Fault::Split, 0},
+        {"another camera", Order::InOrder, Fault::OtherCamera, 1},
+        {"packet N", Order::InOrder, Fault::BeyondLast, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDirectory scratch;
+        sim::CameraOptions options;
+        options.pacing = false;
+        sim::Camera camera(options);
+        std::string error;
+        ASSERT_TRUE(camera.Start(&error)) << error;
+        sim::UpgradeOptions upgrade;
+        upgrade.order = c.order;
+        upgrade.requestTimeout = std::chrono::milliseconds(800);
+        camera.SetUpgradeOptions(upgrade);
+        if (c.fault)
+            camera.AddUpgradeRequestFault({*c.fault, 4});
+
+        Console console;
+        console.Open();
+        console.Connect(camera.DevicePath());
+        std::ofstream("program.bin", std::ios::binary).write(reinterpret_cast<const char*>(program.data()), static_cast<std::streamsize>(program.size()));
+        console.backend.QueueFileAnswer("program.bin");
+        console.Click(IDC_OPEN_FIRMWARE);
+        console.Click(IDC_UPLOAD);
+        // Poll ticks on the virtual clock while the camera, on its own thread,
+        // answers; given up after three seconds without a byte from it, or
+        // after 2000 ticks (a camera that keeps asking in vain).
+        const int fd = console.dialog.Session().Port().Handle();
+        for (int quiet = 0, ticks = 0;
+             console.Text(IDC_LOG).find("更新完成") == std::string::npos && quiet < 3000 && ticks < 2000; ++ticks) {
+            pollfd p{fd, POLLIN, 0};
+            quiet = ::poll(&p, 1, 10) > 0 ? 0 : quiet + 10;
+            console.Tick();
+        }
+        const sim::UpgradeReport report = camera.Upgrade();
+        EXPECT_TRUE(report.complete) << console.Text(IDC_LOG);
+        EXPECT_TRUE(report.image == program) << "the camera's program differs from the file";
+        const auto askedAgain = static_cast<int>(report.requested.size()) - 10;
+        EXPECT_TRUE(c.askedAgain < 0 ? askedAgain > 0 : askedAgain == c.askedAgain) << askedAgain;
+        EXPECT_EQ(report.badPackets, 0u);
+        EXPECT_TRUE(console.Enabled(IDC_UPLOAD));
+    }
+}
+
+}  // namespace
+}  // namespace qzr::test

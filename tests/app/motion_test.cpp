@@ -1,0 +1,273 @@
+// Motion detection: the area dialog as the operator sees it (the red dots of
+// the watched cells, the boxes, the base image), and what a confirmed area
+// becomes: the frame on the line, "pos.txt", "posText.txt"; the alarm.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "motion/motion_area_dlg.h"
+#include "sim/picture.h"
+#include "tests/app/console.h"
+
+namespace qzr::test {
+namespace {
+
+namespace fs = std::filesystem;
+using headless::DrawOp;
+using Cells = std::set<std::pair<int, int>>;  // (row, column)
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class AreaDialog : public ::testing::Test {
+protected:
+    AreaDialog() { backend.Open(dialog); }
+    ~AreaDialog() override { backend.Close(dialog); }
+
+    void Click(int id) { ASSERT_TRUE(backend.Click(dialog, id)) << id; }
+    void LClick(int x, int y) { backend.LClick(dialog, {x, y}); }
+    void Import(const fs::path& path)
+    {
+        backend.QueueFileAnswer(path.string());
+        Click(IDC_MOTION_IMPORT);
+    }
+    int Count(DrawOp::Kind kind) const
+    {
+        const auto& ops = backend.DrawOps(dialog);
+        return static_cast<int>(std::count_if(ops.begin(), ops.end(), [&](const DrawOp& op) { return op.kind == kind; }));
+    }
+    // The cells shown watched: a red dot every 13 pixels from the grid's corner at 10,10, four a cell each way.
+    Cells Watched() const
+    {
+        Cells cells;
+        for (const DrawOp& op : backend.DrawOps(dialog))
+            if (op.kind == DrawOp::Kind::Ellipse)
+                cells.insert({((op.rect.top - 8) / 13 - 1) / 4, ((op.rect.left - 8) / 13 - 1) / 4});
+        return cells;
+    }
+    std::string Text(int id) const { return backend.Print(dialog, id).value_or(""); }
+
+    ScratchDirectory directory;
+    headless::HeadlessBackend backend{headless::ClockMode::Virtual};
+    headless::CurrentBackendScope scope{backend};
+    CMotionAreaDlg dialog;
+};
+
+// Hit areas line up with the dots; the rectangle's edges belong to no cell.
+TEST_F(AreaDialog, ClickSelectsTheCellUnderTheDots)
+{
+    const struct {
+        int x, y;
+        Cells watched;
+    } cases[] = {
+        {10, 100, {}},         {11, 100, {{1, 0}}}, {70, 100, {{1, 0}}}, {75, 100, {{1, 1}}}, {646, 100, {{1, 11}}},
+        {647, 100, {}},        {100, 10, {}},       {100, 11, {{0, 1}}}, {100, 70, {{0, 1}}}, {100, 75, {{1, 1}}},
+        {100, 490, {{8, 1}}},  {100, 491, {}},
+    };
+    for (const auto& c : cases) {
+        Click(IDC_MOTION_CLEAR);
+        LClick(c.x, c.y);
+        EXPECT_EQ(Watched(), c.watched) << c.x << "," << c.y;
+    }
+}
+
+// Selections accumulate; a cell clicked twice is clear again, a double click toggles once.
+TEST_F(AreaDialog, ClicksAndQuickSelections)
+{
+    constexpr int kClick = -1, kDoubleClick = -2;  // at 200,200: row 3, column 3
+    const struct {
+        std::vector<int> actions;
+        std::size_t watched;
+    } cases[] = {
+        {{kClick, kClick}, 0},
+        {{kDoubleClick}, 1},
+        {{IDC_MOTION_CENTRAL}, 70},
+        {{IDC_MOTION_SURROUNDINGS}, 38},
+        {{IDC_MOTION_CENTRAL, IDC_MOTION_SURROUNDINGS}, 108},
+        {{IDC_MOTION_CENTRAL, IDC_MOTION_REVERSE}, 38},
+        {{IDC_MOTION_UPPER, IDC_MOTION_BOTTOM, IDC_MOTION_LEFT, IDC_MOTION_RIGHT}, 38},
+    };
+    for (const auto& c : cases) {
+        Click(IDC_MOTION_CLEAR);
+        for (int action : c.actions) {
+            if (action == kClick)
+                LClick(200, 200);
+            else if (action == kDoubleClick)
+                backend.LDblClick(dialog, {200, 200});
+            else
+                Click(action);
+        }
+        EXPECT_EQ(Watched().size(), c.watched) << c.actions.front();
+        EXPECT_TRUE(c.watched != 38 || (Watched().count({0, 5}) && !Watched().count({4, 5}))) << "the border";
+    }
+}
+
+// The arrows step the stored value within 0 to 100, not the text in the box.
+TEST_F(AreaDialog, SensitivityArrows)
+{
+    const auto spin = [this](bool up, int times) {
+        for (int i = 0; i < times; ++i)
+            EXPECT_TRUE(backend.Spin(dialog, IDC_MOTION_SENSITIVITY_SPIN, up));
+        return Text(IDC_MOTION_SENSITIVITY);
+    };
+    EXPECT_EQ(Text(IDC_MOTION_SENSITIVITY) + Text(IDC_MOTION_INTERVAL) + Text(IDC_MOTION_DENSITY), "8034");
+    EXPECT_EQ(spin(true, 25), "100");
+    EXPECT_EQ(spin(false, 105), "0");
+    spin(true, 80);
+    ASSERT_TRUE(backend.SetText(dialog, IDC_MOTION_SENSITIVITY, "150"));
+    EXPECT_EQ(spin(false, 1), "79");
+}
+
+// Empty: a grey band one cell wide round a bluish centre, no dots, 23 lines.
+// One watched cell: 4 by 4 red dots, 13 pixels apart, 7 inside its lines.
+TEST_F(AreaDialog, Painting)
+{
+    Click(IDC_MOTION_CLEAR);
+    const auto& ops = backend.DrawOps(dialog);
+    ASSERT_GE(ops.size(), 2u);
+    EXPECT_EQ(ops[0], (DrawOp{DrawOp::Kind::FillSolidRect, {10, 10, 647, 491}, ui::RGB(180, 180, 180)}));
+    EXPECT_EQ(ops[1], (DrawOp{DrawOp::Kind::FillSolidRect, {68, 68, 589, 433}, ui::RGB(180, 180, 220)}));
+    EXPECT_EQ(Count(DrawOp::Kind::Ellipse), 0);
+    EXPECT_EQ(Count(DrawOp::Kind::LineTo), 23);
+
+    LClick(200, 150);  // row 2, column 3: its lines at x 172 and y 120
+    std::set<std::pair<int, int>> centres, expected;
+    for (const DrawOp& op : backend.DrawOps(dialog))
+        if (op.kind == DrawOp::Kind::Ellipse && op.rect.Width() == 4 && op.rect.Height() == 4)
+            centres.insert({op.rect.left + 2, op.rect.top + 2});
+    for (int x : {179, 192, 205, 218})
+        for (int y : {127, 140, 153, 166})
+            expected.insert({x, y});
+    EXPECT_EQ(centres, expected);
+}
+
+// A picture of up to 512000 bytes is drawn stretched over the grid at every
+// repaint instead of the background; a larger one leaves it. Bytes that are
+// no picture, or a file that reads short, draw neither picture nor background.
+TEST_F(AreaDialog, BaseImage)
+{
+    Bytes jpeg = sim::MakeTestPicture({});
+    for (std::size_t size : {512000, 512001}) {
+        jpeg.resize(size, 0x00);
+        std::ofstream(directory.Path() / std::to_string(size), std::ios::binary)
+            .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(size));
+    }
+    std::ofstream(directory.Path() / "text") << "not a picture";
+    const fs::path shortRead = "/sys/devices/system/cpu/online";  // claims a page, holds a line
+    const struct {
+        fs::path path;
+        const char* message;
+        int pictures;
+    } cases[] = {
+        {directory.Path() / "512000", "", 1},
+        {directory.Path() / "512001", "文件长度超出500K", 1},
+        {directory.Path() / "missing", "文件打开失败", 1},
+        {directory.Path() / "text", "", 0},
+        {shortRead, "读入的文件长度不对", 0},
+    };
+    for (const auto& c : cases) {
+        if (c.path == shortRead && (!fs::exists(shortRead) || fs::file_size(shortRead) == ReadFile(shortRead).size()))
+            continue;
+        backend.ClearRecords();
+        Import(c.path);
+        EXPECT_EQ(backend.Messages().empty() ? "" : backend.Messages()[0].text, c.message) << c.path;
+        EXPECT_EQ(backend.Pictures().size(), static_cast<std::size_t>(c.pictures)) << c.path;
+        EXPECT_EQ(Count(DrawOp::Kind::FillSolidRect), 0) << c.path;
+        EXPECT_EQ(Count(DrawOp::Kind::LineTo), 23) << c.path;
+    }
+}
+
+// The main window's button, with the dialog run by the test.
+class MotionDetection : public ::testing::Test {
+protected:
+    void SetUp() override { console.Open(); }
+    void Confirm(std::initializer_list<std::pair<int, const char*>> typed = {}, int clicked = 0)
+    {
+        console.backend.SetModalHandler([&](ui::CDialog& motion) {
+            for (const auto& [id, text] : typed)
+                EXPECT_TRUE(console.backend.SetText(motion, id, text));
+            EXPECT_TRUE(!clicked || console.backend.Click(motion, clicked));
+            EXPECT_TRUE(console.backend.Click(motion, ui::IDOK));
+            return ui::IDCANCEL;
+        });
+        console.Click(IDC_MOTION_DETECTION);
+    }
+
+    ScratchDirectory directory;
+    PtyPair camera;
+    Console console;
+};
+
+// One frame of 120 bytes written a byte at a time, neither logged nor kept
+// for resending; each value as its low byte; the cells in "pos.txt", the frame
+// as text in "posText.txt". Every opening starts empty. CRCs computed outside.
+TEST_F(MotionDetection, AreaGoesToTheCameraAndBothFiles)
+{
+    console.Connect(camera.SlavePath());
+    console.Check(IDC_SAVE_LOG, 1);
+    std::size_t writes = 0;
+    console.dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t> b) { writes += b.size() == 1; });
+    Confirm({}, IDC_MOTION_CENTRAL);
+    EXPECT_EQ(CarriedCrc(camera.Read(120)), 0x7216);
+    EXPECT_EQ(ReadFile(directory.Path() / "pos.txt").substr(12, 12), std::string("\0\1\1\1\1\1\1\1\1\1\1\0", 12));
+    Confirm({{IDC_MOTION_SENSITIVITY, "300"}, {IDC_MOTION_INTERVAL, "256"}});
+    const Bytes sent = camera.Read(120);
+    EXPECT_EQ(Bytes(sent.begin() + 6, sent.begin() + 10), Bytes({44, 0, 4, 0}));
+    Confirm();
+    Bytes empty = {0x90, 0xEB, 0x01, 0x81, 0x70, 0x00, 0x50, 0x03, 0x04, 0x00};
+    empty.resize(118);
+    empty.insert(empty.end(), {0x92, 0xF3});
+    EXPECT_EQ(camera.Read(120), empty);
+    EXPECT_EQ(ReadFile(directory.Path() / "pos.txt"), std::string(108, '\0'));
+    const std::string text = ReadFile(directory.Path() / "posText.txt");
+    EXPECT_EQ(text.size(), 360u);
+    EXPECT_EQ(text.substr(0, 30) + text.substr(354), "90 EB 01 81 70 00 50 03 04 00 92 F3 ");
+    EXPECT_EQ(writes, 360u);
+    EXPECT_TRUE(console.dialog.Session().LastFrame().empty());
+    EXPECT_FALSE(fs::exists(directory.Path() / "loog.txt"));
+}
+
+TEST_F(MotionDetection, ClosedPortStillWritesTheFilesFirst)
+{
+    std::vector<std::string> filesAtMessage;
+    console.backend.SetEventSink([&](const std::string&) { filesAtMessage = directory.Files(); });
+    Confirm();
+    EXPECT_EQ(console.Messages(), std::vector<std::string>{"Please open the serial port first"});
+    EXPECT_EQ(filesAtMessage, (std::vector<std::string>{"pos.txt", "posText.txt"}));
+}
+
+// An alarm read whole in whole-package mode names its camera, whichever the
+// console addresses; split, with more bytes or in sub-packet mode it is not shown.
+TEST(MotionAlarm, ShownOnlyWhenReadWhole)
+{
+    const Bytes alarm = BuildMotionAlarm(7);
+    const struct {
+        const char* name;
+        bool subPacket;
+        std::vector<Bytes> chunks;
+        std::string log;
+    } cases[] = {
+        {"whole", false, {alarm}, "7号摄像头  移动帧测报警!!"},
+        {"split", false, {Bytes(alarm.begin(), alarm.begin() + 6), Bytes(alarm.begin() + 6, alarm.end())}, ""},
+        {"with a byte more", false, {[&] { Bytes b = alarm; b.push_back(0x0A); return b; }()}, ""},
+        {"sub-packet mode", true, {alarm}, ""},
+    };
+    for (const auto& c : cases) {
+        PtyPair camera;
+        Console console;
+        console.Open();
+        console.Connect(camera.SlavePath());
+        if (c.subPacket)
+            console.Click(IDC_SUB_PACKET);
+        for (const Bytes& chunk : c.chunks)
+            console.Receive(camera, chunk);
+        EXPECT_EQ(console.Text(IDC_LOG), c.log) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace qzr::test

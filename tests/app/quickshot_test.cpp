@@ -1,0 +1,107 @@
+// The quick shot window behind the main window's hidden button, on the
+// virtual clock, against a camera the test plays on its own pseudo-terminal.
+#include "res/resource.h"
+#include "sim/picture.h"
+#include "tests/app/child_window.h"
+
+namespace qzr::test {
+namespace {
+
+constexpr unsigned kTick = 150;
+
+struct Rig {
+    Rig() { console.Open(); }
+    // `body` in the quick shot window, its port opened on the camera's line
+    // when `connect`.
+    void InWindow(const std::function<void(ChildWindow&)>& body, bool connect = true)
+    {
+        ASSERT_TRUE(InChildWindow(console, IDC_QUICK_SHOT, [&](ChildWindow& w) {
+            if (connect) {
+                w.SetText(IDC_QUICK_PORT, pty.SlavePath());
+                w.Click(IDC_QUICK_OPEN_PORT);
+                ASSERT_EQ(w.Text(IDC_QUICK_STATUS), "Open" + pty.SlavePath());
+            }
+            body(w);
+        }));
+    }
+    // A shot answered with `jpeg` padded to `size` bytes, one read of `piece` a tick.
+    void Shoot(ChildWindow& w, Bytes jpeg, std::size_t size = 0, std::size_t piece = 1000)
+    {
+        w.Click(IDC_QUICK_SHOOT);
+        EXPECT_EQ(pty.Read(10), Bytes({0x90, 0xEB, 0x01, 0x40, 0x02, 0x00, 0x55, 0xAA, 0xC1, 0xC2}));
+        jpeg.resize(std::max(size, jpeg.size()), 0x00);
+        w.Receive(pty, jpeg, kTick, piece);
+    }
+    std::vector<std::string> Drawn() const
+    {
+        std::vector<std::string> drawn;
+        for (const auto& p : console.backend.Pictures())
+            drawn.push_back(std::to_string(p.size.width) + "x" + std::to_string(p.size.height));
+        return drawn;
+    }
+    PtyPair pty;
+    Console console;
+};
+
+// Only while the main window's port is closed; a shot on a closed port sends
+// nothing and only waits.
+TEST(QuickShot, HiddenButtonAndAClosedPort)
+{
+    Rig rig;
+    rig.InWindow(
+        [&](ChildWindow& w) {
+            w.Click(IDC_QUICK_SHOOT);
+            w.Run(3000);
+            EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "Wait for data < 30seconds.");
+        },
+        false);
+    EXPECT_TRUE(rig.pty.ReadAvailable().empty());
+    PtyPair mainLine;
+    rig.console.Connect(mainLine.SlavePath());
+    EXPECT_FALSE(InChildWindow(rig.console, IDC_QUICK_SHOT, [](ChildWindow&) {}));
+}
+
+// 30,000 bytes in 30 reads are drawn once, at the seventh quiet tick after the
+// last, above the row of controls. A second shot gathers from the start of the
+// buffer again, and bytes beyond the buffer are dropped: what fits is drawn.
+TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
+{
+    Rig rig;
+    rig.InWindow([&](ChildWindow& w) {
+        rig.Shoot(w, sim::MakeTestPicture({5, 1, false, 1}), 30000);
+        EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "接收到长度：1000  总长：30000");
+        w.Run(6 * kTick);
+        EXPECT_TRUE(rig.Drawn().empty());
+        w.Run(kTick);
+        EXPECT_EQ(rig.Drawn(), std::vector<std::string>{"640x480"});
+        EXPECT_EQ(rig.console.backend.Pictures()[0].target, (ui::Rect{0, 0, 800, 490}));
+        EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "接收到长度：1000  总长：30000 show");
+        w.Run(3000);
+
+        rig.Shoot(w, sim::MakeTestPicture({1, 1, false, 2}));
+        w.Run(7 * kTick);
+        rig.Shoot(w, sim::MakeTestPicture({3, 1, false, 3}), 1001 * 1024, 1024);
+        EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "接收到长度：1024  总长：1024000");
+        w.Run(7 * kTick);
+        EXPECT_EQ(rig.Drawn(), (std::vector<std::string>{"640x480", "160x120", "320x240"}));
+    });
+}
+
+// Leaving keeps the port open: at the next showing it still reads, the button
+// shows its template caption again, and its first press closes the port.
+TEST(QuickShot, ExitLeavesThePortOpen)
+{
+    Rig rig;
+    rig.InWindow([&](ChildWindow& w) { w.Click(IDC_QUICK_EXIT); });
+    ASSERT_TRUE(InChildWindow(rig.console, IDC_QUICK_SHOT, [&](ChildWindow& w) {
+        EXPECT_EQ(w.Text(IDC_QUICK_OPEN_PORT), "打开串口");
+        rig.Shoot(w, sim::MakeTestPicture({1, 1, false, 1}));
+        w.Run(7 * kTick);
+        EXPECT_EQ(rig.Drawn().size(), 1u);
+        w.Click(IDC_QUICK_OPEN_PORT);
+        EXPECT_EQ(w.Text(IDC_QUICK_OPEN_PORT), "Open serial port");
+    }));
+}
+
+}  // namespace
+}  // namespace qzr::test
