@@ -943,10 +943,10 @@ void QtWindowPeer::SetProgress(int id, const std::optional<ui::Progress>& progre
     const std::uint64_t total = progress->total;
     const std::uint64_t done = std::min(progress->done, total);
     bar->setValue(total == 0 ? kProgressSteps : static_cast<int>(done * kProgressSteps / total));
-    bar->setFormat(QStringLiteral("%1/%2 bytes, %3 B/s")
-                       .arg(progress->done)
-                       .arg(progress->total)
-                       .arg(progress->bytesPerSecond));
+    QString text = QStringLiteral("%1/%2 bytes, %3 B/s").arg(progress->done).arg(progress->total).arg(progress->bytesPerSecond);
+    if (progress->bytesPerSecond > 0 && done < total)
+        text += QStringLiteral(", %1 s left").arg((total - done + progress->bytesPerSecond - 1) / progress->bytesPerSecond);
+    bar->setFormat(text);
     bar->setTextVisible(true);
 }
 

@@ -46,6 +46,7 @@ inline constexpr int IDC_LOG = 1024;
 inline constexpr int IDC_STATUS = 1036;
 inline constexpr int IDC_INFO = 1131;
 inline constexpr int IDC_CAMERA_TEXT = 1170;
+inline constexpr int IDC_TRANSFER_PROGRESS = 1197;  // the picture transfer's progress, over the status box
 // CRC tool
 inline constexpr int IDC_CRC_CHECK = 1143;
 inline constexpr int IDC_CRC_INPUT = 1142;
@@ -128,6 +129,7 @@ inline constexpr int IDC_BURST_REQUEST_COUNT = 1192;
 inline constexpr int IDC_BURST_REQUEST_LIST = 1009;
 inline constexpr int IDC_BURST_STATE = 1024;
 inline constexpr int IDC_BURST_PORT_INFO = 1131;
+inline constexpr int IDC_BURST_PROGRESS = 1197;  // the file retrieval's progress, under the list
 
 // Quick shot window, template 144 "Dialog". Its ids too reuse main window numbers.
 inline constexpr int IDD_QUICK_SHOT = 144;

@@ -379,7 +379,7 @@ TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
         EXPECT_FALSE(bar->isTextVisible());
         dialog.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
         EXPECT_TRUE(bar->isTextVisible());
-        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s");
+        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s, 2 s left");
         EXPECT_EQ(bar->value() * 10000 / bar->maximum(), 1800) << "18 % of the bar, to a thousandth";
         dialog.SetProgress(IDC_PROGRESS, std::nullopt);
         EXPECT_FALSE(bar->isTextVisible());
