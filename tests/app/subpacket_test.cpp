@@ -42,15 +42,13 @@ protected:
         const auto pictures = dir.TakePictures();
         return pictures.size() == 1 ? pictures[0] : Bytes{};
     }
-    // Snapshot (unless its 0x34 request was sent and read already) answered up
-    // to the 0x30 request, the camera granting `packetSize`.
-    void SnapNumbered(std::uint16_t packetSize = 512, bool click = true)
+    // Snapshot in the numbered protocol answered up to the 0x30 request, the
+    // camera granting `packetSize`.
+    void SnapNumbered(std::uint16_t packetSize = 512)
     {
-        if (click) {
-            console.Check(IDC_SIMPLIFIED, 0);
-            console.Click(IDC_SNAPSHOT);
-            Heard(10);
-        }
+        console.Check(IDC_SIMPLIFIED, 0);
+        console.Click(IDC_SNAPSHOT);
+        Heard(10);
         Send(BuildSetPictureReply(1, 5, 1));
         Heard(10);
         Send(BuildSetPacketSizeReply(1, packetSize));
