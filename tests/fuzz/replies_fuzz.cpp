@@ -9,6 +9,7 @@
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/serial_number.h"
@@ -69,5 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(size == kModelReplyLength);
     if (ContainsProductionDateNotice(bytes))
         Require(size >= 9);
+    if (ParseLensStatus(bytes))
+        Require(size == lens::kStatusLength);
     return 0;
 }

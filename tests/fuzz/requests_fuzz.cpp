@@ -9,6 +9,7 @@
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
 #include "protocol/frame_stream.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
@@ -57,6 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(osd->text.size() + 5 + frame::kOverhead == size);
     if (ParseMotionAreaFrame(bytes))
         Require(size == motion::kAreaFrameLength);
+    if (ParseLensRequest(bytes))
+        Require(size == 10);
+    IsFocusValueRequest(bytes);
+    ParseLedRequest(bytes);
+    ParseLightRequest(bytes);
+    ParseAutoFocusRequest(bytes);
+    ParseTestPattern(bytes);
+    IsModelCancelRequest(bytes);
 
     // The first byte sets the piece size and the largest payload.
     if (size == 0)
