@@ -10,6 +10,7 @@ void AddOsdCommands(CommandTable& table);
 void AddMotionCommands(CommandTable& table);
 void AddBurstCommands(CommandTable& table);
 void AddQuickShotCommands(CommandTable& table);
+void AddLensCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
@@ -21,6 +22,8 @@ void AddAllCommands(CommandTable& table)
     AddOsdCommands(table);
     AddMotionCommands(table);
     AddQuickShotCommands(table);
+    // After configuration: the model "cancel" shares the model's command byte.
+    AddLensCommands(table);
 }
 
 }  // namespace qzr::sim
