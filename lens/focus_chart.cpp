@@ -88,7 +88,7 @@ void CFocusChart::Draw(ui::Canvas& dc, const ui::Rect& area) const
     dc.FillSolidRect(area, kBackground);
     const ui::Rect plot = {area.left + kMarginX, area.top + kMarginTop, area.right - kMarginX,
                            area.bottom - kMarginBottom};
-    if (plot.Width() < kStep || plot.Height() < kGridLines)
+    if (plot.Width() < kMinStep || plot.Height() < kGridLines)
         return;
 
     std::string title = "手动调焦";
@@ -107,16 +107,19 @@ void CFocusChart::Draw(ui::Canvas& dc, const ui::Rect& area) const
         return;
     }
 
-    // The latest values that fit, the newest at the right end of those shown.
-    const std::size_t fits = static_cast<std::size_t>((plot.Width() - 1) / kStep) + 1;
+    // The latest values that fit, oldest at the left.
+    const int width = plot.Width() - 1;
+    const std::size_t fits = static_cast<std::size_t>(width / kMinStep) + 1;
     const std::size_t shown = std::min(fits, m_values.size());
-    const std::size_t first = m_values.size() - shown;     // index into m_values
-    const std::size_t firstAdded = m_nCount - shown;       // the same value, counted since Reset
+    const std::size_t first = m_values.size() - shown;  // index into m_values
+    const std::size_t firstAdded = m_nCount - shown;    // the same value, counted since Reset
+    const auto span = static_cast<long long>(std::max(shown, kMinSpan) - 1);
     // The peak sits a tenth below the top.
     const double top = static_cast<double>(m_nPeak) * 1.1;
     const auto pointOf = [&](std::size_t i) {
         const double v = top > 0 ? static_cast<double>(m_values[first + i]) / top : 0.0;
-        return ui::Point{plot.left + static_cast<int>(i) * kStep, plot.bottom - 1 - static_cast<int>(v * (plot.Height() - 1))};
+        return ui::Point{plot.left + static_cast<int>(static_cast<long long>(i) * width / span),
+                         plot.bottom - 1 - static_cast<int>(v * (plot.Height() - 1))};
     };
 
     dc.SelectPen(2, kCurve);
@@ -136,8 +139,9 @@ void CFocusChart::Draw(ui::Canvas& dc, const ui::Rect& area) const
         dc.Ellipse({markX - kMarkRadius, peakY - kMarkRadius, markX + kMarkRadius + 1, peakY + kMarkRadius + 1});
     }
     const std::string label = "峰值 " + GroupThousands(m_nPeak);
-    const int width = TextWidth(label);
-    const int labelX = markX + 2 * kMarkRadius + width <= plot.right ? markX + 2 * kMarkRadius
-                                                                      : std::max(plot.left, markX - 2 * kMarkRadius - width);
+    const int labelWidth = TextWidth(label);
+    const int labelX = markX + 2 * kMarkRadius + labelWidth <= plot.right
+                           ? markX + 2 * kMarkRadius
+                           : std::max(plot.left, markX - 2 * kMarkRadius - labelWidth);
     dc.TextOut({labelX, std::max(area.top + kMarginTop - 16, peakY - 20)}, label, kPeak);
 }

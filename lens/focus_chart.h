@@ -29,8 +29,11 @@ public:
     // Draws the chart over `area`, covering it.
     void Draw(ui::Canvas& dc, const ui::Rect& area) const;
 
-    // Pixels between two values on the time axis.
-    static constexpr int kStep = 4;
+    // The first values are spread as if this many filled the width; more
+    // values move closer together down to kMinStep pixels, then the chart
+    // scrolls.
+    static constexpr std::size_t kMinSpan = 40;
+    static constexpr int kMinStep = 3;
     // Values kept: more than the widest chart shows.
     static constexpr std::size_t kKept = 1024;
 
