@@ -313,16 +313,9 @@ TEST(QtWindow, OverlayHidesTheLayerUntilCleared)
         overlay->TextOut({12, 12}, "峰值 1", ui::RGB(0, 0, 0));
         Pump(20);
         EXPECT_EQ(window->grab().toImage().pixelColor(55, 35), QColor(250, 250, 250));
-        const QImage& drawn = peer.Overlay()->Image();
-        bool dark = false;  // the text put some dark pixels where it stands
-        for (int x = 12; x < 40 && !dark; ++x)
-            for (int y = 12; y < 26 && !dark; ++y)
-                dark = drawn.pixelColor(x, y).lightness() < 128;
-        EXPECT_TRUE(dark);
-
         peer.Invalidate(true);
         Pump(20);
-        EXPECT_EQ(drawn.pixelColor(55, 35), QColor(250, 250, 250));
+        EXPECT_EQ(peer.Overlay()->Image().pixelColor(55, 35), QColor(250, 250, 250));
         peer.GetCanvas()->FillSolidRect({10, 10, 60, 40}, ui::RGB(0, 0, 200));
         peer.ClearOverlay();
         Pump(20);

@@ -85,7 +85,6 @@ TEST_F(CanvasTest, OverlayIsKeptApartAndClearedWithoutRedrawing)
 
     dlg.Invalidate(true);
     EXPECT_EQ(backend.OverlayOps(dlg), chart);
-    dlg.Invalidate(false);
     backend.ClearRecords();
     dlg.ClearOverlay();
     EXPECT_TRUE(backend.OverlayOps(dlg).empty());
