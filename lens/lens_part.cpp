@@ -159,9 +159,14 @@ void CLensPart::OnManualFocus()
     if (!m_focus.On()) {
         Window().UpdateData(true);
         m_focus.Start();
-    } else {
-        m_focus.Stop("Start Focusing");
+        return;
     }
+    // The camera answers a poll at once, but the answer waits for the next
+    // poll tick; read here, it cannot be taken for the start of the reply
+    // that follows (the picture of "Stop and Snapshot").
+    m_focus.ReadFocusValues();
+    if (m_focus.On())  // unless that answer held the production-date notice
+        m_focus.Stop("Start Focusing");
 }
 
 void CLensPart::StopManualFocusForNotice()

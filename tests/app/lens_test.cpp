@@ -201,6 +201,20 @@ TEST(ManualFocus, WhatEndsIt)
     }
 }
 
+// The answer to the last poll, still unread when focusing stops, is shown
+// then and does not spoil the picture that follows.
+TEST(ManualFocus, LastAnswerIsReadWhenItStops)
+{
+    Rig rig;
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    rig.pty.Write({'4', '2', '\n'});
+    WaitQueued(rig.console.dialog.Session().Port().Handle(), 3);
+    rig.console.Click(IDC_STOP_AND_SNAPSHOT);
+    EXPECT_EQ(rig.Text(IDC_CAMERA_TEXT), "42\r\n");
+    rig.Receive(BuildSnapshotReply(1, sim::MakeTestPicture({1, 12, false, 1})));
+    EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
+}
+
 // From "Set and Snapshot" on, every serial-number reply, valid or not, is
 // followed by a snapshot 10 ms after the poll tick that read it.
 TEST(SetAndSnapshot, EveryCheckDateIsFollowedByASnapshot)

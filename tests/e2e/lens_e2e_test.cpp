@@ -66,7 +66,7 @@ TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
     const sim::LensRecord lens = camera.Lens();
     EXPECT_EQ(lens.led, true);
     EXPECT_EQ(lens.testPatterns, std::vector<bool>{false});
-    EXPECT_EQ(lens.focusPolls, values.size());
+    EXPECT_LE(lens.focusPolls - values.size(), 1u) << "only a poll sent as focusing stopped may go unshown";
 }
 
 }  // namespace
