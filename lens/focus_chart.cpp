@@ -69,13 +69,6 @@ void CFocusChart::Add(std::uint64_t value)
         m_values.pop_front();
 }
 
-std::optional<std::uint64_t> CFocusChart::Peak() const
-{
-    if (m_nCount == 0)
-        return std::nullopt;
-    return m_nPeak;
-}
-
 std::optional<std::uint64_t> CFocusChart::Latest() const
 {
     if (m_values.empty())

@@ -22,8 +22,6 @@ public:
     void Reset();
     void Add(std::uint64_t value);
 
-    std::size_t Count() const { return m_nCount; }
-    std::optional<std::uint64_t> Peak() const;
     std::optional<std::uint64_t> Latest() const;
 
     // Draws the chart over `area`, covering it.

@@ -40,7 +40,6 @@ public:
     void OnFocusReset();
     void OnSetAndSnapshot();
     void OnStopAndSnapshot();
-    const CManualFocus& ManualFocus() const { return m_focus; }
 
     // --- the switches: a frame (except for the alarm, which the camera
     // learns from Batch Setting), then the remembered choice ---

@@ -31,8 +31,6 @@ public:
     // production-date notice and shown as a line of camera text.
     void ReadFocusValues();
 
-    const CFocusChart& Chart() const { return m_chart; }
-
     static constexpr int kTimer = 137;
     static constexpr unsigned kPeriodMs = 330;
 
