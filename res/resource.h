@@ -138,3 +138,19 @@ inline constexpr int IDC_QUICK_SHOOT = 1007;
 inline constexpr int IDC_QUICK_OPEN_PORT = 1008;
 inline constexpr int IDC_QUICK_EXIT = 1009;
 inline constexpr int IDC_QUICK_STATUS = 1131;
+
+// Settings dialog, template 142 "设置". Its ids too reuse main window numbers.
+inline constexpr int IDD_CAMERA_SETTINGS = 142;
+inline constexpr int IDC_SETTINGS_WHITE_LIGHT = 1007;
+inline constexpr int IDC_SETTINGS_INFRARED = 1008;
+inline constexpr int IDC_SETTINGS_AUTOFOCUS_SET = 1011;
+inline constexpr int IDC_SETTINGS_AUTOFOCUS_CANCEL = 1012;
+inline constexpr int IDC_SETTINGS_MODEL = 1013;
+inline constexpr int IDC_SETTINGS_ALARM = 1014;
+inline constexpr int IDC_SETTINGS_NO_ALARM = 1015;
+inline constexpr int IDC_SETTINGS_MODEL_SET = 1016;
+inline constexpr int IDC_SETTINGS_MODEL_CANCEL = 1017;
+inline constexpr int IDC_SETTINGS_FUNCTION = 1018;
+inline constexpr int IDC_SETTINGS_LIGHT_STATE = 1021;
+inline constexpr int IDC_SETTINGS_FOCUS_STATE = 1022;
+inline constexpr int IDC_SETTINGS_ALARM_STATE = 1023;

@@ -10,6 +10,7 @@
 #include "protocol/camera_id.h"
 #include "protocol/firmware.h"
 #include "protocol/frame.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/serial_number.h"
@@ -76,5 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gathered.Offer(bytes);
     Require(gathered.Gathered().size() < upgrade::kRequestBufferSize);
     ReadUpgradeRequest(gathered.Gathered(), size >= 3 ? data[frame::kIdOffset] : 1);
+    if (ParseLensStatus(bytes))
+        Require(size == lens::kStatusLength);
     return 0;
 }

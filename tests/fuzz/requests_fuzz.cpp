@@ -10,6 +10,7 @@
 #include "protocol/camera_id.h"
 #include "protocol/firmware.h"
 #include "protocol/frame_stream.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
@@ -61,6 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseUpgradeStart(bytes);
     if (const auto packet = ParseUpgradePacket(bytes))
         Require(packet->data.size() + upgrade::kPacketOverhead == size && packet->data.data() == data + upgrade::kPacketHeadLength);
+    if (ParseLensRequest(bytes))
+        Require(size == 10);
+    IsFocusValueRequest(bytes);
+    ParseLedRequest(bytes);
+    ParseLightRequest(bytes);
+    ParseAutoFocusRequest(bytes);
+    ParseTestPattern(bytes);
+    IsModelCancelRequest(bytes);
 
     // The first byte sets the piece size and the largest payload.
     if (size == 0)

@@ -8,6 +8,7 @@
 
 #include "protocol/camera_text.h"
 #include "protocol/crc_text.h"
+#include "protocol/lens.h"
 #include "protocol/text_codec.h"
 #include "tests/support/utf8.h"
 
@@ -32,6 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(test::IsValidUtf8(GbkToUtf8(line)));
     Require(test::IsValidUtf8(GbkToUtf8(text)));
     ContainsTestShotTrigger(bytes);
+    if (FocusValueOfLine(bytes))
+        Require(CameraTextLine(bytes).find_first_of("0123456789") != std::string::npos);
     if (Utf8ToGbk(text))
         Require(test::IsValidUtf8(text));
 

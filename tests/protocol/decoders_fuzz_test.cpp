@@ -19,6 +19,7 @@
 #include "protocol/firmware.h"
 #include "protocol/frame.h"
 #include "protocol/frame_stream.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
@@ -135,7 +136,8 @@ std::vector<DecoderFamily> Families()
         {"frame envelope, camera id, serial number, model, alarm replies and firmware packet requests",
          {Stamped(BuildFrame(1, CMD_QUERY_SERIAL)), BuildFrame(7, CMD_LED, packet), BuildQueryIdReply(0xFF, 0x11),
           BuildMotionAlarm(7), BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31, false}), BuildModelReply(1, 0x5C, 0xFF),
-          {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, BuildUpgradeRequest(1, 3), BuildUpgradeDone(1, 100)},
+          {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, BuildUpgradeRequest(1, 3), BuildUpgradeDone(1, 100),
+          BuildLensStatus(1, 0x32, 0xFA), BuildLensDoneReply(1, CMD_ZOOM_RESET_DONE)},
          [](Span b) {
              UpgradeRequestGatherer gathered;
              gathered.Offer(b);
@@ -155,6 +157,7 @@ std::vector<DecoderFamily> Families()
                                      serial->day < 32));
              EXPECT_TRUE(!ParseModelReply(b) || b.size() == kModelReplyLength);
              EXPECT_TRUE(!ContainsProductionDateNotice(b) || b.size() >= 9);
+             EXPECT_TRUE(!ParseLensStatus(b) || b.size() == lens::kStatusLength);
              EXPECT_EQ(HasFrameHead(b), b.size() >= 2 && b[0] == 0x90 && b[1] == 0xEB);
              EXPECT_TRUE(!HasValidCrc(b) || b.size() >= 4);
              FrameCrc(b.data(), b.size());
@@ -211,7 +214,10 @@ std::vector<DecoderFamily> Families()
           BuildGetFileRequest(1, {1024, "20260305140709_01"}), BuildQuickSnapshotRequest(), Stamped(BuildSerialNumberQuery(1)),
           Stamped(BuildModelQuery(1)), Stamped(BuildSetModelRequest(1, 0x22)), Stamped(BuildSetFunctionRequest(1, 3)),
           Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4})), Stamped(BuildUpgradeStart(1, {3, 1808})),
-          BuildUpgradePacket(1, 2, packet)},
+          BuildUpgradePacket(1, 2, packet), Stamped(BuildZoomRequest(1, 100)),
+          Stamped(BuildCheckLensRequest(1)), Stamped(BuildFocusResetRequest(1)), Stamped(BuildFocusValueRequest(1)),
+          Stamped(BuildLedRequest(1, true)), Stamped(BuildLightRequest(1, false)), Stamped(BuildAutoFocusRequest(1, true)),
+          Stamped(BuildTestPattern(1, true)), Stamped(BuildModelCancelRequest(1))},
          [](Span b) {
              EXPECT_TRUE(!ParseUpgradeStart(b) || b.size() == upgrade::kStartFrameLength);
              if (const auto firmware = ParseUpgradePacket(b)) {
@@ -228,6 +234,9 @@ std::vector<DecoderFamily> Families()
              EXPECT_TRUE(!osd || osd->text.size() + 5 + frame::kOverhead == b.size());
              EXPECT_TRUE(!ParseMotionAreaFrame(b) || b.size() == motion::kAreaFrameLength);
              ParseBurstShootRequest(b); ParseListFilesRequest(b); IsQuickSnapshotRequest(b);
+             EXPECT_TRUE(!ParseLensRequest(b) || b.size() == 10u);
+             IsFocusValueRequest(b); ParseLedRequest(b); ParseLightRequest(b); ParseAutoFocusRequest(b);
+             ParseTestPattern(b); IsModelCancelRequest(b);
              EXPECT_LE(ParseGetFileRequest(b).value_or(GetFileRequest{}).name.size(), burst::kNameLength);
          }},
         {"camera text, code page and typed hex",
@@ -242,6 +251,7 @@ std::vector<DecoderFamily> Families()
              EXPECT_TRUE(test::IsValidUtf8(GbkToUtf8(text(b))));
              EXPECT_TRUE(!Utf8ToGbk(text(b)) || test::IsValidUtf8(text(b))) << "only valid text has a GBK form";
              ContainsTestShotTrigger(b);
+             EXPECT_EQ(FocusValueOfLine(b).has_value(), line.find_first_of("0123456789") != std::string::npos);
              const Bytes typed = HexTextToBytes(text(b));
              EXPECT_LE(typed.size(), kMaxCrcToolBytes);
              EXPECT_LE(typed.size() * 2, b.size());

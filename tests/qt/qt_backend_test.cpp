@@ -301,6 +301,30 @@ TEST(QtWindow, DrawingStaysInTheLayerUntilErased)
     });
 }
 
+// The overlay lies over the drawing layer: what it holds hides the layer
+// below, which shows again once the overlay is cleared; repaints leave it.
+TEST(QtWindow, OverlayHidesTheLayerUntilCleared)
+{
+    RecordingDialog dialog;
+    RunInWindow(dialog, [&](qtui::QtWindowPeer& peer) {
+        Pump(20);
+        QWidget* window = peer.Widget();
+        peer.GetCanvas()->FillSolidRect({10, 10, 60, 40}, ui::RGB(0, 0, 200));
+        auto overlay = peer.GetOverlayCanvas();
+        overlay->FillSolidRect({10, 10, 60, 40}, ui::RGB(250, 250, 250));
+        overlay->TextOut({12, 12}, "峰值 1", ui::RGB(0, 0, 0));
+        Pump(20);
+        EXPECT_EQ(window->grab().toImage().pixelColor(55, 35), QColor(250, 250, 250));
+        peer.Invalidate(true);
+        Pump(20);
+        EXPECT_EQ(peer.Overlay()->Image().pixelColor(55, 35), QColor(250, 250, 250));
+        peer.GetCanvas()->FillSolidRect({10, 10, 60, 40}, ui::RGB(0, 0, 200));
+        peer.ClearOverlay();
+        Pump(20);
+        EXPECT_EQ(window->grab().toImage().pixelColor(55, 35), QColor(0, 0, 200));
+    });
+}
+
 // Escape and Enter do not end the main window, which has neither OK nor
 // Cancel; a window with them ends on Escape, Enter and its close box.
 TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)

@@ -65,5 +65,31 @@ TEST_F(CanvasTest, PicturesAreDecodedAndAnnouncedBrokenOnesDrawNothing)
     EXPECT_EQ(backend.JpegSize(jpeg), (ui::Size{64, 48}));
 }
 
+// The overlay covers for a while: it keeps its drawing through erasing
+// repaints, and clearing it leaves the window's own drawing as it was, with no
+// picture drawn again.
+TEST_F(CanvasTest, OverlayIsKeptApartAndClearedWithoutRedrawing)
+{
+    const std::vector<std::uint8_t> jpeg = MakeJpeg(32, 16);
+    dlg.GetDC()->DrawJpeg(jpeg, {0, 0, 32, 16});
+    const std::vector<DrawOp> below = backend.DrawOps(dlg);
+    auto overlay = dlg.GetOverlayDC();
+    overlay->FillSolidRect({0, 0, 40, 20}, ui::RGB(255, 255, 255));
+    overlay->TextOut({4, 5}, "峰值 987,654", ui::RGB(200, 0, 0));
+    const std::vector<DrawOp> chart = {
+        {DrawOp::Kind::FillSolidRect, {0, 0, 40, 20}, 0xFFFFFF, 0, {}, {}},
+        {DrawOp::Kind::Text, {}, 0x0000C8, 0, {4, 5}, {}, "峰值 987,654"},
+    };
+    EXPECT_EQ(backend.OverlayOps(dlg), chart);
+    EXPECT_EQ(backend.DrawOps(dlg), below);
+
+    dlg.Invalidate(true);
+    EXPECT_EQ(backend.OverlayOps(dlg), chart);
+    backend.ClearRecords();
+    dlg.ClearOverlay();
+    EXPECT_TRUE(backend.OverlayOps(dlg).empty());
+    EXPECT_TRUE(backend.Events().empty()) << "nothing drawn anew";
+}
+
 }  // namespace
 }  // namespace qzr::test
