@@ -105,6 +105,7 @@ void CBurstTestDlg::RequestFile(const std::string& name)
     WriteBytes(qzr::BuildGetFileRequest(m_cameraId, request));
     m_strBurstLog = name;
     ShowTexts();
+    m_progress.End();
     m_shownPicture.clear();
     m_rcImage = PictureArea();
     if (auto dc = GetDC())
@@ -130,8 +131,10 @@ qzr::RouteResult CBurstTestDlg::HandlePictureInfo(qzr::Reply frame)
     m_strPortInfo = ui::Format("Data Len=%u package=%u ", info->pictureSize, info->packetTotal);
     m_nFilePacketIndex = 0;
     m_nFileReceived = 0;
-    if (m_nFilePacketCount > 0)
+    if (m_nFilePacketCount > 0) {
+        m_progress.Begin(info->pictureSize);
         RequestFilePacket(0);
+    }
     ShowTexts();
     return qzr::RouteResult::Taken;
 }
@@ -164,6 +167,7 @@ qzr::RouteResult CBurstTestDlg::StoreFilePacket(qzr::Reply frame)
     ShowTexts();
     m_nFileReceived = static_cast<std::uint32_t>(
         std::min<std::size_t>(std::size_t{m_nFileReceived} + packet->data.size(), qzr::CPictureBuffer::kSize));
+    m_progress.Advance(m_nFileReceived);
 
     // The number asked for next follows the count, whatever number arrived.
     if (m_nFilePacketIndex < m_nFilePacketCount - 1) {
@@ -171,6 +175,7 @@ qzr::RouteResult CBurstTestDlg::StoreFilePacket(qzr::Reply frame)
         Sleep(kNextPacketWaitMs);
         RequestFilePacket(m_nFilePacketIndex);
     } else {
+        m_progress.End();
         DrawFileImage(picture.View(0, m_nFileReceived));
         m_strBurstLog += "Show Jpeg--OK\r\n";
     }

@@ -196,6 +196,11 @@ void CBurstTestDlg::OnTimer(int)
         return;
     g_bInTimer = true;
     PollPort();
+    // A fetch that stalled, or whose port was closed, is given up.
+    if (m_burstPort.IsOpen())
+        m_progress.Check();
+    else
+        m_progress.End();
     g_bInTimer = false;
 }
 

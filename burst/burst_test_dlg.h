@@ -5,9 +5,11 @@
 #include <string>
 
 #include "protocol/frame.h"
+#include "res/resource.h"
 #include "serial/serial_port.h"
 #include "session/reply_router.h"
 #include "ui/dialog.h"
+#include "ui/progress.h"
 
 namespace qzr {
 class CSession;
@@ -82,7 +84,8 @@ private:
     int m_nFilePacketIndex = 0;
     int m_nFilePacketCount = 0;
     int m_nFilePacketSize = 1024;  // asked for, and the step at which packets are placed
-    std::uint32_t m_nFileReceived = 0;  // data bytes of the packets stored since the picture information
+    std::uint32_t m_nFileReceived = 0;
+    ui::CTransferProgress m_progress{*this, IDC_BURST_PROGRESS};  // the file being fetched  // data bytes of the packets stored since the picture information
     int m_nListCount = 0;
     // Received bytes, taken as one frame; they never reach the buffer's size.
     static constexpr std::size_t kRxBufferSize = 2010;

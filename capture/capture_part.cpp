@@ -14,11 +14,16 @@ namespace {
 // The timed power-cycling capture would run on this timer; nothing starts it,
 // but a request on a closed port stops it as that cycle expects.
 constexpr int kPowerCycleTimer = 136;
+constexpr int kPollTimer = 1;
 
 }  // namespace
 
 CCapturePart::CCapturePart(qzr::CSession& session)
-    : CDialogPart(session), m_whole(session, *this), m_sub(session, *this), m_view(session, *this)
+    : CDialogPart(session),
+      m_progress(session.Window(), IDC_TRANSFER_PROGRESS),
+      m_whole(session, *this),
+      m_sub(session, *this),
+      m_view(session, *this)
 {
     session.m_services.capture = this;
 }
@@ -78,6 +83,17 @@ void CCapturePart::OnInitDialog()
     window.EnableControl(IDC_STOP_SNAPSHOT, false);
 }
 
+bool CCapturePart::OnTimer(int timerId)
+{
+    if (timerId == kPollTimer) {
+        if (Session().Port().IsOpen())
+            m_progress.Check();
+        else
+            m_progress.End();
+    }
+    return false;  // the poll itself runs on
+}
+
 std::uint8_t CCapturePart::ResolutionCode()
 {
     Window().UpdateData(true);
@@ -116,6 +132,7 @@ void CCapturePart::RequestSnapshot()
         window.MessageBox("Please open the serial port first");
         return;
     }
+    m_progress.End();  // the new picture's bar starts once its size is known
     if (session.m_bSubPacketMode) {
         window.UpdateData(true);
         m_sub.RequestPicture();

@@ -9,6 +9,7 @@
 #include "capture/whole_package.h"
 #include "session/part.h"
 #include "session/services.h"
+#include "ui/progress.h"
 
 // Image acquisition: the Snapshot button and its request in either transfer
 // mode, the resolution and quality codes, the transfer-mode radios, "Save",
@@ -24,6 +25,8 @@ public:
     void SetDefaults() override;
     void OnInitDialog() override;
     void OnPaint(ui::Canvas&) override { m_view.OnPaint(); }
+    // The poll tick: a picture transfer that stalled or lost its port is given up.
+    bool OnTimer(int timerId) override;
 
     // ICaptureService
     void OnSnapshot() override;
@@ -45,6 +48,10 @@ public:
     // after two poll ticks in whole-package mode).
     void OnPictureReceived(std::span<const std::uint8_t> jpeg, const std::function<void()>& report);
 
+    // The bar over the status box: the picture transfer's bytes received
+    // against the bytes announced.
+    ui::CTransferProgress& Progress() { return m_progress; }
+
     int m_bSaveImage = 0;    // 1129 "Save"
     int m_bTestQuality = 0;  // 1134 "Test"
     int m_bSimplified = 1;   // 1140 "Simplified"
@@ -55,6 +62,7 @@ private:
     void OnContinuousCapture();
     void OnStopSnapshotting();
 
+    ui::CTransferProgress m_progress;
     CWholePackageReceiver m_whole;
     CSubPacketTransfer m_sub;
     CPictureView m_view;

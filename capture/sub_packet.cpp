@@ -1,5 +1,6 @@
 #include "capture/sub_packet.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,6 +62,7 @@ void CSubPacketTransfer::RequestPicture()
 
 void CSubPacketTransfer::OnSetPacketSize()
 {
+    m_capture.Progress().End();
     m_session.Window().UpdateData(true);
     m_session.Picture().ResetReceived();
     SendSetPacketSize();
@@ -164,6 +166,7 @@ bool CSubPacketTransfer::SetStretchSize()
     session.m_strLog = Format("Sub-packet size %u refused: stretches of at most %u bytes can be read\r\n", m_nReadChunkSize,
                               static_cast<unsigned>(kChunkSize - qzr::subpacket::kStretchOverhead - 1));
     session.m_nExpectedReply = 0;
+    m_capture.Progress().End();
     session.ShowTexts();
     return false;
 }
@@ -177,6 +180,7 @@ bool CSubPacketTransfer::RefuseOversizedPicture(std::uint32_t pictureLength)
                               qzr::CPictureBuffer::kSize);
     session.m_nExpectedReply = 0;
     session.Watchdog().Disarm();
+    m_capture.Progress().End();
     session.ShowTexts();
     session.AppendLog(session.m_strLog);
     return true;
@@ -233,6 +237,7 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnImageReady(std::span<const std:
     m_nChunkFill = 0;
     if (!SetStretchSize())
         return Result::Wait;
+    m_capture.Progress().Begin(m_nImageLen);
     ReadImageStretch();
     session.ShowTexts();
     session.Window().Sleep(50);
@@ -295,6 +300,7 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnStartReply(std::span<const std:
                                   start->pictureLength, count, packetSize);
         session.m_nExpectedReply = 0;
         session.Watchdog().Disarm();
+        m_capture.Progress().End();
         session.ShowTexts();
         session.AppendLog(session.m_strLog);
         return Result::Taken;
@@ -311,6 +317,7 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnStartReply(std::span<const std:
 
     m_nPacketIndex = 0;
     session.Watchdog().ReplyArrived();
+    m_capture.Progress().Begin(m_nImageLen);
     if (m_nLastPacketLen == 0)
         session.AppendLog("最后一包刚好为0");
     if (m_nPacketIndex < m_nPacketCount)
@@ -354,6 +361,7 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnPacket(std::span<const std::uin
         // The check field of the last packet is not verified.
         const auto packet = qzr::ParsePacketReply(gathered);
         session.Picture().Store(static_cast<std::size_t>(m_nPacketIndex) * packetSize, packet->data);
+        m_capture.Progress().End();
         m_capture.OnPictureReceived(session.Picture().View(0, m_nImageLen), [&session] {
             session.AppendLog("显示图像:  0x31\r\n");
             session.Watchdog().Disarm();
@@ -387,6 +395,7 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnPacket(std::span<const std::uin
     session.ShowTexts();
     // A packet with a bad CRC is reported and used all the same.
     session.Picture().Store(static_cast<std::size_t>(packet->packetNumber) * packetSize, packet->data);
+    m_capture.Progress().Advance(std::min<std::uint64_t>(std::uint64_t(m_nPacketIndex + 1) * packetSize, m_nImageLen));
     if (m_nPacketIndex < m_nPacketCount - 1) {
         ++m_nPacketIndex;
         RequestPacket(m_nPacketIndex);
@@ -423,8 +432,10 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnSimpleReply(std::span<const std
     m_nPacketIndex = 0;
     session.Watchdog().ReplyArrived();
     m_nReadOffset = 0;
-    if (SetStretchSize())
+    if (SetStretchSize()) {
+        m_capture.Progress().Begin(m_nImageLen);
         ReadImageStretch();
+    }
     return Result::Taken;
 }
 
@@ -444,7 +455,9 @@ CSubPacketTransfer::Result CSubPacketTransfer::OnStretch(std::span<const std::ui
         return Result::Wait;  // not used, not asked for again
     session.Picture().Store(m_nReadOffset, stretch->data);
     m_nReadOffset += m_nReadLen;
+    m_capture.Progress().Advance(std::min(m_nReadOffset, m_nImageLen));
     if (m_nReadOffset >= m_nImageLen) {
+        m_capture.Progress().End();
         m_capture.OnPictureReceived(session.Picture().View(0, m_nImageLen), [this, &session] {
             session.m_strLog = Format("Get length=%u  OK   show picture", m_nReadOffset);
         });

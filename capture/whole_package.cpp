@@ -55,8 +55,12 @@ void CWholePackageReceiver::OnChunk(std::span<const std::uint8_t> chunk)
         return;
     session.m_strLog = ui::Format("Image data length:%u--received length：%u", gathered->pictureLength, picture.Received());
     session.ShowTexts();
+    if (!m_capture.Progress().Running())
+        m_capture.Progress().Begin(qzr::SnapshotReplyLength(gathered->pictureLength));
+    m_capture.Progress().Advance(picture.Received());
 
     if (gathered->complete) {
+        m_capture.Progress().End();
         session.Watchdog().SnapshotArrived();
         // Exactly the picture: the check field that follows it is not JPEG data.
         m_capture.OnPictureReceived(gathered->picture, [&session] {

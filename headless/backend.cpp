@@ -160,6 +160,13 @@ const std::vector<DrawOp>& HeadlessBackend::DrawOps(const ui::CDialog& dialog) c
     return window ? window->DrawOps() : kNone;
 }
 
+const std::vector<DrawOp>& HeadlessBackend::OverlayOps(const ui::CDialog& dialog) const
+{
+    static const std::vector<DrawOp> kNone;
+    const HeadlessWindow* window = Find(dialog);
+    return window ? window->OverlayOps() : kNone;
+}
+
 int HeadlessBackend::RepaintCount(const ui::CDialog& dialog) const
 {
     const HeadlessWindow* window = Find(dialog);

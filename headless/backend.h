@@ -126,6 +126,8 @@ public:
     void ClearRecords();
     // Drawing of an open window since its last erasing repaint.
     const std::vector<DrawOp>& DrawOps(const ui::CDialog& dialog) const;
+    // Drawing on the overlay of an open window since it was last cleared.
+    const std::vector<DrawOp>& OverlayOps(const ui::CDialog& dialog) const;
     int RepaintCount(const ui::CDialog& dialog) const;
 
     // --- test knobs ---

@@ -22,11 +22,11 @@ bool SortsBefore(std::string_view a, std::string_view b)
                                         });
 }
 
-// Drawing on a headless window: every operation is recorded on the window,
-// pictures are decoded for real and announced as events.
+// Drawing on a headless window or its overlay: every operation is recorded on
+// the window, pictures are decoded for real and announced as events.
 class HeadlessCanvas final : public ui::Canvas {
 public:
-    explicit HeadlessCanvas(HeadlessWindow& window) : m_window(window) {}
+    explicit HeadlessCanvas(HeadlessWindow& window, bool overlay = false) : m_window(window), m_overlay(overlay) {}
 
     void FillSolidRect(const ui::Rect& rect, ui::Color color) override
     {
@@ -34,7 +34,7 @@ public:
         op.kind = DrawOp::Kind::FillSolidRect;
         op.rect = rect;
         op.color = color;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     void SelectPen(int width, ui::Color color) override
     {
@@ -42,35 +42,35 @@ public:
         op.kind = DrawOp::Kind::SelectPen;
         op.width = width;
         op.color = color;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     void SelectBrush(ui::Color color) override
     {
         DrawOp op;
         op.kind = DrawOp::Kind::SelectBrush;
         op.color = color;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     void Ellipse(const ui::Rect& bounds) override
     {
         DrawOp op;
         op.kind = DrawOp::Kind::Ellipse;
         op.rect = bounds;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     void MoveTo(ui::Point p) override
     {
         DrawOp op;
         op.kind = DrawOp::Kind::MoveTo;
         op.point = p;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     void LineTo(ui::Point p) override
     {
         DrawOp op;
         op.kind = DrawOp::Kind::LineTo;
         op.point = p;
-        m_window.RecordDraw(op);
+        Record(op);
     }
     std::optional<ui::Size> DrawJpeg(std::span<const std::uint8_t> jpeg, const ui::Rect& target) override
     {
@@ -81,13 +81,25 @@ public:
         op.kind = DrawOp::Kind::Picture;
         op.rect = target;
         op.picture = *size;
-        m_window.RecordDraw(op);
+        Record(op);
         m_window.Backend().NotePicture(*size, target);
         return size;
     }
+    void TextOut(ui::Point p, std::string_view text, ui::Color color) override
+    {
+        DrawOp op;
+        op.kind = DrawOp::Kind::Text;
+        op.point = p;
+        op.color = color;
+        op.text = std::string(text);
+        Record(op);
+    }
 
 private:
+    void Record(const DrawOp& op) { m_window.RecordDraw(op, m_overlay); }
+
     HeadlessWindow& m_window;
+    bool m_overlay;
 };
 
 std::string TwoDigits(int value)
@@ -466,10 +478,14 @@ void HeadlessWindow::Invalidate(bool erase)
     m_painting = false;
 }
 
-void HeadlessWindow::RecordDraw(const DrawOp& op)
+std::unique_ptr<ui::Canvas> HeadlessWindow::GetOverlayCanvas() { return std::make_unique<HeadlessCanvas>(*this, true); }
+
+void HeadlessWindow::ClearOverlay() { m_overlayOps.clear(); }
+
+void HeadlessWindow::RecordDraw(const DrawOp& op, bool overlay)
 {
     if (m_backend.Recording())
-        m_drawOps.push_back(op);
+        (overlay ? m_overlayOps : m_drawOps).push_back(op);
 }
 
 void HeadlessWindow::End(int result)

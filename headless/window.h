@@ -24,13 +24,14 @@ class HeadlessBackend;
 
 // One drawing operation as a window did it, kept for tests.
 struct DrawOp {
-    enum class Kind { FillSolidRect, SelectPen, SelectBrush, Ellipse, MoveTo, LineTo, Picture };
+    enum class Kind { FillSolidRect, SelectPen, SelectBrush, Ellipse, MoveTo, LineTo, Picture, Text };
     Kind kind = Kind::FillSolidRect;
     ui::Rect rect{};       // fill, ellipse bounds, picture target
-    ui::Color color = 0;   // fill, pen, brush
+    ui::Color color = 0;   // fill, pen, brush, text
     int width = 0;         // pen
-    ui::Point point{};     // move and line end point
+    ui::Point point{};     // move and line end point, text corner
     ui::Size picture{};    // decoded size of a picture
+    std::string text = {}; // text
     bool operator==(const DrawOp&) const = default;
 };
 
@@ -108,6 +109,8 @@ public:
     void KillTimer(int timerId) override;
     std::unique_ptr<ui::Canvas> GetCanvas() override;
     void Invalidate(bool erase) override;
+    std::unique_ptr<ui::Canvas> GetOverlayCanvas() override;
+    void ClearOverlay() override;
 
     ui::CDialog& Dialog() const { return m_dialog; }
     const ui::DialogTemplate& Template() const { return m_template; }
@@ -119,7 +122,9 @@ public:
 
     // Drawing kept since the last erasing repaint.
     const std::vector<DrawOp>& DrawOps() const { return m_drawOps; }
-    void RecordDraw(const DrawOp& op);
+    // Drawing on the overlay since it was last cleared.
+    const std::vector<DrawOp>& OverlayOps() const { return m_overlayOps; }
+    void RecordDraw(const DrawOp& op, bool overlay = false);
     int RepaintCount() const { return m_repaints; }
 
     // Set once EndDialog was called for the window.
@@ -138,6 +143,7 @@ private:
     std::string m_caption;
     std::map<int, ControlState> m_controls;
     std::vector<DrawOp> m_drawOps;
+    std::vector<DrawOp> m_overlayOps;
     int m_repaints = 0;
     bool m_painting = false;
     bool m_ended = false;

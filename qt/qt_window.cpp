@@ -298,6 +298,22 @@ public:
         m_position = end;
     }
 
+    void TextOut(ui::Point at, std::string_view text, ui::Color color) override
+    {
+        if (!m_layer)
+            return;
+        const QString shown = ToQString(text);
+        QRect drawn;
+        {
+            QPainter p(&m_layer->Image());
+            p.setFont(m_layer->font());
+            p.setPen(ToQColor(color));
+            const QRect room(at.x, at.y, m_layer->width(), m_layer->height());
+            p.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown, &drawn);
+        }
+        Changed(drawn);
+    }
+
     std::optional<ui::Size> DrawJpeg(std::span<const std::uint8_t> jpeg, const ui::Rect& target) override
     {
         if (jpeg.empty() || jpeg.size() > static_cast<std::size_t>(INT_MAX))
@@ -379,6 +395,8 @@ QtWindowPeer::QtWindowPeer(ui::CDialog& dialog, const ui::DialogTemplate& tmpl, 
 
     m_layer = new DrawingLayer(m_window, client);
     m_layer->raise();
+    m_overlay = new DrawingLayer(m_window, client);
+    m_overlay->raise();
 }
 
 QtWindowPeer::~QtWindowPeer()
@@ -943,10 +961,10 @@ void QtWindowPeer::SetProgress(int id, const std::optional<ui::Progress>& progre
     const std::uint64_t total = progress->total;
     const std::uint64_t done = std::min(progress->done, total);
     bar->setValue(total == 0 ? kProgressSteps : static_cast<int>(done * kProgressSteps / total));
-    bar->setFormat(QStringLiteral("%1/%2 bytes, %3 B/s")
-                       .arg(progress->done)
-                       .arg(progress->total)
-                       .arg(progress->bytesPerSecond));
+    QString text = QStringLiteral("%1/%2 bytes, %3 B/s").arg(progress->done).arg(progress->total).arg(progress->bytesPerSecond);
+    if (progress->bytesPerSecond > 0 && done < total)
+        text += QStringLiteral(", %1 s left").arg((total - done + progress->bytesPerSecond - 1) / progress->bytesPerSecond);
+    bar->setFormat(text);
     bar->setTextVisible(true);
 }
 
@@ -988,6 +1006,10 @@ void QtWindowPeer::KillTimer(int timerId)
 }
 
 std::unique_ptr<ui::Canvas> QtWindowPeer::GetCanvas() { return std::make_unique<LayerCanvas>(m_layer); }
+
+std::unique_ptr<ui::Canvas> QtWindowPeer::GetOverlayCanvas() { return std::make_unique<LayerCanvas>(m_overlay); }
+
+void QtWindowPeer::ClearOverlay() { m_overlay->Clear(); }
 
 void QtWindowPeer::Invalidate(bool erase)
 {

@@ -68,6 +68,7 @@ public:
     DialogWidget* Widget() const { return m_window; }
     QWidget* ControlWidget(int id) const;
     DrawingLayer* Layer() const { return m_layer; }
+    DrawingLayer* Overlay() const { return m_overlay; }
 
     // Shows the window and runs its loop until End; returns End's result.
     int Exec();
@@ -112,6 +113,8 @@ public:
     void KillTimer(int timerId) override;
     std::unique_ptr<ui::Canvas> GetCanvas() override;
     void Invalidate(bool erase) override;
+    std::unique_ptr<ui::Canvas> GetOverlayCanvas() override;
+    void ClearOverlay() override;
 
 private:
     struct Control {
@@ -134,6 +137,7 @@ private:
     const ui::DialogTemplate& m_template;
     DialogWidget* m_window = nullptr;  // owned; deleted with the peer
     DrawingLayer* m_layer = nullptr;   // child of m_window
+    DrawingLayer* m_overlay = nullptr; // child of m_window, over m_layer
     std::map<int, Control> m_controls;
     std::map<int, QTimer*> m_timers;   // children of m_window
     bool m_ended = false;

@@ -22,6 +22,7 @@ const ui::ControlTemplate kBurstControls[] = {
     {IDC_BURST_PICTURE, ControlKind::GroupBox, "", 7, 7, 389, 224},
     {IDC_BURST_FILES, ControlKind::ListView, "", 7, 238, 246, 85, kGroup | kFullRowSelect | kGridLines},
     {IDC_BURST_LOG, ControlKind::Edit, "", 258, 238, 136, 85, kMultiline | kReadOnly | kVScroll},
+    {IDC_BURST_PROGRESS, ControlKind::Progress, "", 7, 328, 387, 9},
 
     {IDOK, ControlKind::PushButton, "Close", 404, 7, 106, 14, kGroup},
 
@@ -55,7 +56,7 @@ const ui::ControlTemplate kBurstControls[] = {
 };
 
 const ui::DialogTemplate kBurstDialog = {
-    IDD_BURST_TEST, "Continuously Shot (Motion Detection) Test", 518, 330, kBurstControls,
+    IDD_BURST_TEST, "Continuously Shot (Motion Detection) Test", 518, 341, kBurstControls,
 };
 
 }  // namespace

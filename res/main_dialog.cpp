@@ -76,7 +76,8 @@ const ControlTemplate kMainControls[] = {
 
     // Picture area and text boxes
     {IDC_PICTURE, ControlKind::Frame, "", 119, 8, 346, 250},
-    {IDC_LOG, ControlKind::Edit, "", 119, 262, 170, 50, kMultiline | kReadOnly | kVScroll},
+    {IDC_LOG, ControlKind::Edit, "", 119, 262, 170, 41, kMultiline | kReadOnly | kVScroll},
+    {IDC_TRANSFER_PROGRESS, ControlKind::Progress, "", 119, 305, 170, 8},
     {IDC_STATUS, ControlKind::Edit, "", 119, 315, 170, 12},
     {IDC_INFO, ControlKind::Edit, "", 119, 330, 170, 12, kReadOnly},
 

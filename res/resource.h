@@ -46,6 +46,7 @@ inline constexpr int IDC_LOG = 1024;
 inline constexpr int IDC_STATUS = 1036;
 inline constexpr int IDC_INFO = 1131;
 inline constexpr int IDC_CAMERA_TEXT = 1170;
+inline constexpr int IDC_TRANSFER_PROGRESS = 1197;  // the picture transfer's progress, over the status box
 // CRC tool
 inline constexpr int IDC_CRC_CHECK = 1143;
 inline constexpr int IDC_CRC_INPUT = 1142;
@@ -128,6 +129,7 @@ inline constexpr int IDC_BURST_REQUEST_COUNT = 1192;
 inline constexpr int IDC_BURST_REQUEST_LIST = 1009;
 inline constexpr int IDC_BURST_STATE = 1024;
 inline constexpr int IDC_BURST_PORT_INFO = 1131;
+inline constexpr int IDC_BURST_PROGRESS = 1197;  // the file retrieval's progress, under the list
 
 // Quick shot window, template 144 "Dialog". Its ids too reuse main window numbers.
 inline constexpr int IDD_QUICK_SHOT = 144;
@@ -136,3 +138,19 @@ inline constexpr int IDC_QUICK_SHOOT = 1007;
 inline constexpr int IDC_QUICK_OPEN_PORT = 1008;
 inline constexpr int IDC_QUICK_EXIT = 1009;
 inline constexpr int IDC_QUICK_STATUS = 1131;
+
+// Settings dialog, template 142 "设置". Its ids too reuse main window numbers.
+inline constexpr int IDD_CAMERA_SETTINGS = 142;
+inline constexpr int IDC_SETTINGS_WHITE_LIGHT = 1007;
+inline constexpr int IDC_SETTINGS_INFRARED = 1008;
+inline constexpr int IDC_SETTINGS_AUTOFOCUS_SET = 1011;
+inline constexpr int IDC_SETTINGS_AUTOFOCUS_CANCEL = 1012;
+inline constexpr int IDC_SETTINGS_MODEL = 1013;
+inline constexpr int IDC_SETTINGS_ALARM = 1014;
+inline constexpr int IDC_SETTINGS_NO_ALARM = 1015;
+inline constexpr int IDC_SETTINGS_MODEL_SET = 1016;
+inline constexpr int IDC_SETTINGS_MODEL_CANCEL = 1017;
+inline constexpr int IDC_SETTINGS_FUNCTION = 1018;
+inline constexpr int IDC_SETTINGS_LIGHT_STATE = 1021;
+inline constexpr int IDC_SETTINGS_FOCUS_STATE = 1022;
+inline constexpr int IDC_SETTINGS_ALARM_STATE = 1023;

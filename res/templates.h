@@ -16,4 +16,7 @@ const ui::DialogTemplate& BurstTestTemplate();
 // Quick shot window "Dialog".
 const ui::DialogTemplate& QuickShotTemplate();
 
+// Settings dialog "设置".
+const ui::DialogTemplate& CameraSettingsTemplate();
+
 }  // namespace res

@@ -52,6 +52,8 @@ bool CSession::RefuseOverflow(std::size_t length)
     if (!m_picture.WouldOverflow(length))
         return false;
     AppendToLog("\r\n图像过大，缓冲区内存不足\r\n");
+    // Shown at once: the refused chunk brings no other refresh of the boxes.
+    ShowTexts();
     return true;
 }
 

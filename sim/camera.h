@@ -138,6 +138,24 @@ struct UpgradeReport {
     std::vector<std::string> log;          // the last 256 lines
 };
 
+// Lens, light and alarm control (lens_commands.cpp): where the lens stands,
+// and what the camera was sent that it keeps no other trace of. The light and
+// autofocus switches show in CameraIdentity.
+struct LensRecord {
+    std::uint8_t zoom = 0;   // percent
+    std::uint8_t focus = 0;  // percent
+    std::optional<bool> led;             // the last LED command: on or off
+    std::vector<bool> testPatterns;      // received, oldest first: true for the descending one
+    int modelCancels = 0;                // the settings dialog's model "cancel"
+    std::size_t focusPolls = 0;          // manual focusing's polls answered
+};
+
+// The focus value the camera answers a poll with, by the time since the lens
+// began to turn (the first poll after a pause of two seconds or more): one
+// peak of 987654 at kFocusPeakAt, a low level before and after it.
+inline constexpr std::chrono::milliseconds kFocusPeakAt{3000};
+std::uint64_t FocusValueAt(std::chrono::milliseconds sinceTurnStarted);
+
 // Counters of the camera's line, for tests that wait for the camera.
 struct CameraStats {
     std::size_t bytesReceived = 0;
@@ -191,6 +209,11 @@ public:
     void SetIdentity(const CameraIdentity& identity);
     CameraIdentity Identity() const;
     void SendProductionDateNotice();
+
+    // Lens, light and alarm control: the lens and the switches' record; the
+    // lens put at a zoom and focus percent.
+    LensRecord Lens() const;
+    void SetLens(std::uint8_t zoom, std::uint8_t focus);
 
     // Every frame received, oldest first (the last 4096).
     std::vector<Bytes> ReceivedFrames() const;

@@ -11,6 +11,7 @@ void AddMotionCommands(CommandTable& table);
 void AddBurstCommands(CommandTable& table);
 void AddQuickShotCommands(CommandTable& table);
 void AddFirmwareCommands(CommandTable& table);
+void AddLensCommands(CommandTable& table);
 
 void AddAllCommands(CommandTable& table)
 {
@@ -23,6 +24,8 @@ void AddAllCommands(CommandTable& table)
     AddMotionCommands(table);
     AddQuickShotCommands(table);
     AddFirmwareCommands(table);
+    // After configuration: the model "cancel" shares the model's command byte.
+    AddLensCommands(table);
 }
 
 }  // namespace qzr::sim

@@ -76,6 +76,11 @@ public:
 
     // Drawing outside painting (the window's device context).
     virtual std::unique_ptr<Canvas> GetCanvas() = 0;
+    // The overlay: a second drawing surface over the first. What is drawn
+    // there hides what lies below it; clearing it shows the window's own
+    // drawing again as it was, without drawing it anew. Repaints leave it alone.
+    virtual std::unique_ptr<Canvas> GetOverlayCanvas() = 0;
+    virtual void ClearOverlay() = 0;
     // Asks for a repaint; with `erase` everything drawn so far is cleared first.
     virtual void Invalidate(bool erase) = 0;
 };

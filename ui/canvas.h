@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "ui/types.h"
 
@@ -23,6 +24,8 @@ public:
     virtual void Ellipse(const Rect& bounds) = 0;
     virtual void MoveTo(Point p) = 0;
     virtual void LineTo(Point p) = 0;
+    // One line of UTF-8 text in the window's font, its top left corner at `p`.
+    virtual void TextOut(Point p, std::string_view text, Color color) = 0;
     // Decodes JPEG bytes and draws the whole picture scaled to `target` (which may
     // reach beyond the window). Returns the picture's own size, or nullopt when
     // the bytes do not decode (nothing is drawn then).

@@ -161,4 +161,12 @@ void CDialog::Invalidate(bool erase)
         m_peer->Invalidate(erase);
 }
 
+std::unique_ptr<Canvas> CDialog::GetOverlayDC() { return m_peer ? m_peer->GetOverlayCanvas() : nullptr; }
+
+void CDialog::ClearOverlay()
+{
+    if (m_peer)
+        m_peer->ClearOverlay();
+}
+
 }  // namespace ui

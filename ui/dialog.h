@@ -72,6 +72,11 @@ public:
     std::optional<std::string> GetOpenFileName(const FileDialogOptions& options = {});
     std::unique_ptr<Canvas> GetDC();
     void Invalidate(bool erase = true);
+    // Drawing that covers the window's own for a while (a chart over the
+    // picture area, say): ClearOverlay takes it away and what was below shows
+    // again, without being drawn again. Repaints keep the overlay.
+    std::unique_ptr<Canvas> GetOverlayDC();
+    void ClearOverlay();
 
     // --- entry points for backends ---
     void AttachPeer(WindowPeer* peer) { m_peer = peer; }

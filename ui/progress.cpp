@@ -1,6 +1,7 @@
 #include "ui/progress.h"
 
 #include "ui/backend.h"
+#include "ui/dialog.h"
 
 namespace ui {
 
@@ -20,5 +21,40 @@ std::optional<Progress> CTransferMeter::Figures() const
     const std::uint64_t rate = elapsedMs == 0 ? 0 : m_done * 1000 / elapsedMs;
     return Progress{m_done, m_total, rate};
 }
+
+void CTransferProgress::Begin(std::uint64_t total)
+{
+    m_meter.Start(total);
+    m_done = 0;
+    m_lastMoveMs = CurrentBackend().TickCount();
+    Show();
+}
+
+void CTransferProgress::Advance(std::uint64_t done)
+{
+    if (!m_meter.Running())
+        return;
+    if (done != m_done)
+        m_lastMoveMs = CurrentBackend().TickCount();
+    m_done = done;
+    m_meter.SetDone(done);
+    Show();
+}
+
+void CTransferProgress::End()
+{
+    if (!m_meter.Running())
+        return;
+    m_meter.Stop();
+    Show();
+}
+
+void CTransferProgress::Check()
+{
+    if (m_meter.Running() && CurrentBackend().TickCount() - m_lastMoveMs >= m_stallMs)
+        End();
+}
+
+void CTransferProgress::Show() { m_window.SetProgress(m_controlId, m_meter.Figures()); }
 
 }  // namespace ui

@@ -28,4 +28,37 @@ private:
     std::uint64_t m_startMs = 0;
 };
 
+class CDialog;
+
+// A transfer's figures shown in a progress control of a window: the bar fills
+// as the transfer goes and empties when it ends or is given up. A transfer
+// whose bytes have not moved for `stallMs` counts as given up.
+class CTransferProgress {
+public:
+    CTransferProgress(CDialog& window, int controlId, std::uint64_t stallMs = 10000)
+        : m_window(window), m_controlId(controlId), m_stallMs(stallMs)
+    {
+    }
+
+    // A transfer of `total` bytes starts now.
+    void Begin(std::uint64_t total);
+    // `done` bytes of it have arrived.
+    void Advance(std::uint64_t done);
+    // It ended (or was refused or abandoned): the bar empties.
+    void End();
+    bool Running() const { return m_meter.Running(); }
+    // Called now and then (a poll tick): ends a transfer that stalled.
+    void Check();
+
+private:
+    void Show();
+
+    CDialog& m_window;
+    int m_controlId;
+    std::uint64_t m_stallMs;
+    CTransferMeter m_meter;
+    std::uint64_t m_done = 0;
+    std::uint64_t m_lastMoveMs = 0;
+};
+
 }  // namespace ui

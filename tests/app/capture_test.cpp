@@ -1,15 +1,12 @@
 // Whole-package capture in the main window: the request, the reply however the
 // line splits it, the picture drawn and saved, the camera's free text and test
-// trigger, continuous capture and the resend of the last frame.
+// trigger, and continuous capture.
 #include <sys/ioctl.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
-#include "protocol/commands.h"
 #include "protocol/snapshot.h"
-#include "sim/picture.h"
+#include "protocol/subpacket.h"
 #include "tests/app/console.h"
 
 namespace qzr::test {
@@ -17,218 +14,173 @@ namespace {
 
 constexpr std::size_t kReadSize = 2048;  // the console reads at most this per poll tick
 
-// A real JPEG from the simulator's test card; `number` makes two pictures differ.
-Bytes Jpeg(std::uint8_t resolution, unsigned number = 1) { return sim::MakeTestPicture({resolution, 12, false, number}); }
 Bytes Reply(const Bytes& jpeg) { return BuildSnapshotReply(1, jpeg); }
 
-std::string FileContent(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-std::string Str(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
-
-// The main window in a fresh working directory, its port open on a
-// pseudo-terminal whose master side the test plays as the camera.
-struct Rig {
-    explicit Rig(bool save = false, bool log = false, bool connect = true)
-    {
-        console.Open();
-        console.Check(IDC_SAVE_IMAGE, save);
-        console.Check(IDC_SAVE_LOG, log);
-        if (connect)
-            console.Connect(pty.SlavePath());  // reads the check boxes
-    }
-
-    Bytes Request() { return pty.Read(10); }  // a snapshot request is 10 bytes
+struct WholeRig : Rig {
+    using Rig::Rig;
+    // Snapshot pressed; the request the camera got.
     Bytes Snap()
     {
         console.Click(IDC_SNAPSHOT);
-        return Request();
+        return Heard(10);
     }
     // Bytes for the console in reads of the given sizes, the rest in reads of
     // at most one poll's worth; `beforeRead` runs before each.
     void Deliver(const Bytes& bytes, std::vector<std::size_t> sizes = {},
                  const std::function<void(std::size_t at)>& beforeRead = {})
     {
-        for (std::size_t at = 0, i = 0; at < bytes.size(); ++i) {
+        for (std::size_t at = 0, i = 0; at < bytes.size(); at += i < sizes.size() ? sizes[i++] : kReadSize) {
             if (beforeRead)
                 beforeRead(at);
-            const std::size_t size = std::min(i < sizes.size() ? sizes[i] : kReadSize, bytes.size() - at);
-            console.Receive(pty, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                       bytes.begin() + static_cast<std::ptrdiff_t>(at + size)));
-            at += size;
+            Send(Slice(bytes, at, i < sizes.size() ? sizes[i] : kReadSize));
         }
     }
-    void Text(const std::string& text) { console.Receive(pty, Bytes(text.begin(), text.end())); }
-    // The one saved picture's bytes.
-    std::string Saved()
-    {
-        const auto files = dir.Files();
-        EXPECT_EQ(files.size(), 1u);
-        return files.empty() ? "" : FileContent(dir.Path() / files[0]);
-    }
-
-    ScratchDirectory dir;
-    PtyPair pty;
-    Console console;
+    std::size_t Drawn() const { return console.backend.Pictures().size(); }
 };
 
-// --- the request and the reply ------------------------------------------------
-
+// The codes of the chosen resolution (16:9 ones included; a text the list
+// holds twice gives the first one's code) and quality, and the id's low byte.
 TEST(SnapshotRequest, CarriesTheChosenCodesAndTheCameraId)
 {
     const struct {
-        const char* resolution;  // chosen by text, or by row when the text is there twice
-        int row;
-        const char *quality, *id;  // typed
-        std::uint8_t wantId, wantResolution, wantQuality;
+        const char* resolution;
+        int row;  // chosen by its place, or by its text when -1
+        const char *quality, *id, *head;  // the request without its check field
     } cases[] = {
-        {"160x120", -1, "0", "1", 1, 1, 0},
-        {"2592x1944", -1, "12", "7", 7, 14, 12},
-        {"1920x1080", 29, "1", "1", 1, 16, 1},  // below the separator: the first one's code
-        {"480x270", -1, "15", "1", 1, 30, 1},   // out of the list's range
-        {"1024x768", -1, "1", "300", 44, 8, 1},  // the id's low byte
+        {"160x120", -1, "0", "1", "90 EB 01 02 02 00 01 00"},    {"2592x1944", -1, "12", "7", "90 EB 07 02 02 00 0E 0C"},
+        {"1024x768", -1, "1", "300", "90 EB 2C 02 02 00 08 01"},  {"480x270", -1, "15", "1", "90 EB 01 02 02 00 1E 01"},
+        {"1366x768", -1, "1", "1", "90 EB 01 02 02 00 24 01"},    {"-----16:9-----", 19, "1", "1", "90 EB 01 02 02 00 05 01"},
+        {"1920x1080", 29, "1", "1", "90 EB 01 02 02 00 10 01"},
     };
-    Rig rig;
-    Console& console = rig.console;
+    WholeRig rig;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.resolution);
         if (c.row >= 0) {
-            ASSERT_EQ(console.ComboItems(IDC_RESOLUTION)[c.row], c.resolution);
-            console.dialog.Combo(IDC_RESOLUTION).SetCurSel(c.row);
+            ASSERT_EQ(rig.console.ComboItems(IDC_RESOLUTION)[c.row], c.resolution);
+            rig.console.SelectRow(IDC_RESOLUTION, c.row);
         } else {
-            console.Select(IDC_RESOLUTION, c.resolution);
+            rig.console.Select(IDC_RESOLUTION, c.resolution);
         }
-        console.SetText(IDC_QUALITY, c.quality);
-        console.SetText(IDC_CAMERA_ID, c.id);
+        rig.console.SetText(IDC_QUALITY, c.quality);
+        rig.console.SetText(IDC_CAMERA_ID, c.id);
         const Bytes frame = rig.Snap();
-        ASSERT_EQ(frame.size(), 10u) << c.resolution;
-        EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 8),
-                  (Bytes{0x90, 0xEB, c.wantId, 0x02, 0x02, 0x00, c.wantResolution, c.wantQuality}))
-            << c.resolution << " quality " << c.quality << " id " << c.id;
-        EXPECT_TRUE(HasValidCrc(frame)) << c.resolution;
-        EXPECT_EQ(console.Text(IDC_STATUS), "begin");
-        EXPECT_TRUE(rig.pty.ReadAvailable(20).empty()) << "one frame per press";
+        EXPECT_EQ(Slice(frame, 0, 8), Hex(c.head));
+        EXPECT_TRUE(HasValidCrc(frame));
+        EXPECT_EQ(rig.console.Text(IDC_STATUS), "begin");
+        rig.ExpectQuiet("one frame per press");
     }
 }
 
-// Pictures survive however the line splits them, also after a stray read or a
-// header error (the reply is then gathered from the buffer's start); shown and
-// saved are the L data bytes, no more. Data that is no JPEG is reported and saved.
+// Pictures survive however the line splits them, also after a stray read of
+// three bytes or less (ignored) or of more (a header error: the reply is then
+// gathered from the buffer's start). Drawn and saved are the L data bytes. Data
+// that is no JPEG is reported and saved, not drawn.
 TEST(WholePackageReception, CompletesAcrossAnySplit)
 {
-    const Bytes jpeg = Jpeg(1), noJpeg = {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'};
+    const Bytes jpeg = Jpeg(1), noJpeg = ToBytes("not jpeg");
     const std::size_t size = Reply(jpeg).size();
     ASSERT_LE(size, kReadSize) << "the whole reply must fit one read";
     const struct {
-        Bytes stray;  // one read before the reply
-        const char* strayStatus;
+        Bytes stray;
         std::vector<std::size_t> sizes;  // the reply's first reads; the rest follows
-        bool jpegData = true;
+        const char* headerStatus = nullptr;  // shown after the reply's first read
+        bool isJpeg = true;
     } cases[] = {
-        {{}, "", {size}},
-        {{0x00, 0x41}, "begin", {}},
-        {{0x55, 0x55, 0x55, 0x55, 0x55}, "Received image header - Error", {100}},
-        {{}, "", {7, 100}},
-        {{}, "", {9, 1, 1, 1, 1, 1}},
-        {{}, "", {size - 1}},
-        {{}, "", {4, 13, 900, 1, 2}},
-        {{}, "", {40, 333, 1, 700}},
-        {{}, "", {}, false},
+        {{}, {size}}, {{0x00, 0x41}, {100}, "Received image header - Correct"},
+        {{0x55, 0x55, 0x55, 0x55, 0x55}, {100}, "Received image header - Error"},
+        {{}, {7, 100}}, {{}, {9, 1, 1, 1, 1, 1}}, {{}, {size - 1}}, {{}, {4, 13, 900, 1, 2}}, {{}, {}, nullptr, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.sizes) + " after " + std::to_string(c.stray.size()) + " stray");
-        Rig rig(/*save=*/true);
+        WholeRig rig(/*save=*/true);
         Console& console = rig.console;
         console.Select(IDC_RESOLUTION, "160x120");
         rig.Snap();
-        if (!c.stray.empty()) {
-            console.Receive(rig.pty, c.stray);
-            EXPECT_EQ(console.dialog.Session().m_strStatus, c.strayStatus);
-        }
-        const Bytes& data = c.jpegData ? jpeg : noJpeg;
+        if (!c.stray.empty())
+            rig.Send(c.stray);
+        const Bytes& data = c.isJpeg ? jpeg : noJpeg;
         const Bytes reply = Reply(data);
         rig.Deliver(reply, c.sizes, [&](std::size_t at) {
-            EXPECT_TRUE(console.backend.Pictures().empty()) << "shown before byte " << at;
+            EXPECT_EQ(rig.Drawn(), 0u) << "drawn before byte " << at;
+            if (c.headerStatus && at == c.sizes[0]) {
+                EXPECT_EQ(console.Text(IDC_STATUS), c.headerStatus);
+            }
         });
-        ASSERT_EQ(console.backend.Pictures().size(), c.jpegData ? 1u : 0u);
-        if (c.jpegData) {
-            EXPECT_EQ(console.backend.Pictures()[0].size, (ui::Size{160, 120}));
-        }
-        EXPECT_EQ(console.Text(IDC_STATUS), c.jpegData ? "show JPG" : "JPG格式不对");
-        EXPECT_EQ(console.Text(IDC_LOG), "Image data length:" + std::to_string(data.size()) +
-                                             "--received length：" + std::to_string(reply.size()) + "---OK");
-        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
-        EXPECT_EQ(rig.Saved(), Str(data));
+        ASSERT_EQ(rig.Drawn(), c.isJpeg ? 1u : 0u);
+        EXPECT_TRUE(!c.isJpeg || console.backend.Pictures()[0].size == (ui::Size{160, 120}));
+        EXPECT_EQ(console.Text(IDC_STATUS), c.isJpeg ? "show JPG" : "JPG格式不对");
+        EXPECT_EQ(console.Text(IDC_LOG), "Image data length:" + std::to_string(data.size()) + "--received length：" +
+                                             std::to_string(reply.size()) + "---OK");
+        EXPECT_EQ(rig.dir.TakePictures(), std::vector<Bytes>{data});
         EXPECT_TRUE(console.Messages().empty());
     }
 }
 
-// The JPEG where the length should be is reported; the console waits on, and
-// never resends a whole-package request.
-TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReportedAndNothingResent)
+// The JPEG where the length should be is reported; nothing is drawn, and
+// nothing is asked for again while the console waits on.
+TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReported)
 {
-    Rig rig;
+    WholeRig rig;
     rig.Snap();
-    Bytes noLength = {0x90, 0xEB, 0x01, 0x02};
-    const Bytes jpeg = Jpeg(1);
+    Bytes noLength = Hex("90 EB 01 02"), jpeg = Jpeg(1);
     noLength.insert(noLength.end(), jpeg.begin(), jpeg.end());
     rig.Deliver(noLength, {20});
     EXPECT_EQ(rig.console.Text(IDC_STATUS), "长度数据丢失");
-    EXPECT_TRUE(rig.console.backend.Pictures().empty()) << "0xFFD8FF bytes never arrive";
-    rig.console.Tick(1200);  // two minutes without a reply
-    EXPECT_TRUE(rig.pty.ReadAvailable(20).empty());
-    EXPECT_EQ(rig.console.dialog.Session().m_nExpectedReply, CMD_SNAPSHOT) << "still waiting";
+    rig.ExpectQuiet("nothing asked for again in two minutes", 1200);
+    EXPECT_EQ(rig.Drawn(), 0u);
 }
 
-// A picture announced larger than the buffer fills it exactly; the read that
-// would pass its end is dropped with the message; the next Snapshot starts afresh.
+// A picture announced larger than the buffer fills it to the last byte; a
+// read that would pass its end is dropped and reported. The bytes of the
+// unfinished picture do not count against a sub-packet transfer's replies.
 TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
 {
-    Rig rig;
+    WholeRig rig;
     Console& console = rig.console;
     rig.Snap();
-    Bytes header = {0x90, 0xEB, 0x01, 0x02, 0xFF, 0xFF, 0xFF};
+    Bytes header = Hex("90 EB 01 02 FF FF FF");
     header.resize(kReadSize, 0x11);
-    console.Receive(rig.pty, header);
-    const Bytes chunk(kReadSize, 0x22);
-    while (console.dialog.Session().Picture().Received() + kReadSize <= CPictureBuffer::kSize)
-        console.Receive(rig.pty, chunk);
-    ASSERT_EQ(console.dialog.Session().Picture().Received(), CPictureBuffer::kSize);
-    EXPECT_EQ(console.dialog.Session().m_strLog.find("图像过大"), std::string::npos);
-    console.Receive(rig.pty, chunk);
-    EXPECT_TRUE(console.dialog.Session().m_strLog.ends_with("\r\n图像过大，缓冲区内存不足\r\n")) << console.dialog.Session().m_strLog;
-    EXPECT_EQ(console.dialog.Session().Picture().Received(), CPictureBuffer::kSize) << "the chunk is dropped";
-    EXPECT_TRUE(console.backend.Pictures().empty());
-    rig.Snap();
-    rig.Deliver(Reply(Jpeg(5)));
-    EXPECT_EQ(console.backend.Pictures().size(), 1u);
-}
+    rig.Send(header);
+    const std::string full = "Image data length:16777215--received length：1024000";
+    for (int reads = 1; reads < 600 && console.Text(IDC_LOG) != full; ++reads)  // 500 fill it
+        rig.Send(Bytes(kReadSize, 0x22));
+    ASSERT_EQ(console.Text(IDC_LOG), full);
+    rig.Send(Bytes(kReadSize, 0x22));
+    EXPECT_EQ(console.Text(IDC_LOG), full + "\r\n图像过大，缓冲区内存不足\r\n");
+    EXPECT_EQ(rig.Drawn(), 0u);
+    // Every read refused says so again; the box keeps its last 64 KiB, cut at a line start.
+    for (int reads = 0; reads < 1700; ++reads)
+        rig.Send({0x22});
+    const std::string log = console.Text(IDC_LOG);
+    EXPECT_GT(log.size(), 64u * 1024 - 40);
+    EXPECT_LE(log.size(), 64u * 1024);
+    EXPECT_TRUE(log.starts_with("\r\n图像过大") && log.ends_with("图像过大，缓冲区内存不足\r\n"));
 
-// --- showing and saving --------------------------------------------------------
+    console.Check(IDC_SUB_PACKET, 1);
+    console.Click(IDC_SNAPSHOT);
+    rig.Heard(12);
+    rig.Send(BuildSimpleSubPacketReply(1, {2000, 4, 512}));
+    EXPECT_TRUE(ParseReadImageRequest(rig.Heard(14))) << "the reply was taken";
+}
 
 // Names follow the clock, more pictures in the same second get "-2", "-3", and a
 // working directory far longer than a short name buffer is kept whole.
 TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
 {
-    Rig rig(/*save=*/true);
-    std::filesystem::path deep = rig.dir.Path();
-    for (char c : {'a', 'b', 'c'})
-        deep /= std::string(200, c);
+    WholeRig rig(/*save=*/true);
+    std::filesystem::path deep = rig.dir.Path() / std::string(200, 'a') / std::string(200, 'b') / std::string(200, 'c');
     std::filesystem::create_directories(deep);
     std::filesystem::current_path(deep);
     rig.console.backend.SetStartTime({2024, 12, 31, 23, 59, 59});  // the date rolls over in the name too
-    const std::pair<const char*, Bytes> pictures[] = {{"20241231-235959.jpg", Jpeg(1, 1)}, {"20241231-235959-2.jpg", Jpeg(1, 2)},
-                                                      {"20241231-235959-3.jpg", Jpeg(1, 3)}, {"20250101-000000.jpg", Jpeg(1, 4)}};
-    for (int i = 0; i < 4; ++i) {
-        if (i == 3)
+    const char* names[] = {"20241231-235959.jpg", "20241231-235959-2.jpg", "20241231-235959-3.jpg", "20250101-000000.jpg"};
+    for (unsigned n = 0; n < 4; ++n) {
+        if (n == 3)
             rig.console.Tick(7);  // the next second
         rig.Snap();
-        rig.Deliver(Reply(pictures[i].second));  // one poll tick each
+        rig.Deliver(Reply(Jpeg(1, n + 1)));  // one poll tick each
     }
-    for (const auto& [name, jpeg] : pictures)
-        EXPECT_EQ(FileContent(deep / name), Str(jpeg)) << name;
-    EXPECT_NE(pictures[0].second, pictures[1].second);
+    for (unsigned n = 0; n < 4; ++n)
+        EXPECT_EQ(ToBytes(ReadFile(deep / names[n])), Jpeg(1, n + 1)) << names[n];
     int files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(rig.dir.Path()))
         files += entry.is_regular_file();
@@ -241,41 +193,38 @@ TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
 // repaint neither erases nor redraws.
 TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
 {
-    Rig rig;
+    WholeRig rig;
     Console& console = rig.console;
-    const auto take = [&](const char* resolution, std::uint8_t code, int width, int height) {
-        console.Select(IDC_RESOLUTION, resolution);
+    const ui::Rect frame = console.backend.Window(console.dialog)->ClientRect(IDC_PICTURE);
+    const ui::Rect area = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
+    const headless::DrawOp grey{headless::DrawOp::Kind::FillSolidRect, area, ui::RGB(220, 220, 220)};
+    const struct {
+        const char* resolution;
+        std::uint8_t code;
+        int width, height;
+        bool tickSimplified;
+        long greys;  // fills so far
+    } pictures[] = {{"640x480", 5, 640, 480, false, 1},  {"640x480", 5, 640, 480, false, 1},
+                    {"160x120", 1, 160, 120, false, 2},  {"160x120", 1, 160, 120, true, 3},
+                    {"2592x1944", 14, 2592, 1944, false, 4}};
+    for (const auto& p : pictures) {
+        SCOPED_TRACE(std::string(p.resolution) + (p.tickSimplified ? " after Simplified" : ""));
+        if (p.tickSimplified)
+            console.Click(IDC_SIMPLIFIED);
+        console.Select(IDC_RESOLUTION, p.resolution);
         rig.Snap();
-        rig.Deliver(Reply(Jpeg(code)));
-        const ui::Rect frame = console.backend.Window(console.dialog)->ClientRect(IDC_PICTURE);
-        const ui::Rect area = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
-        const int left = area.left + (area.Width() - width) / 2, top = area.top + (area.Height() - height) / 2;
-        const ui::Rect centred = {left, top, left + width, top + height};
-        EXPECT_EQ(console.backend.Pictures().back().target, width < area.Width() ? centred : area) << resolution;
+        rig.Deliver(Reply(Jpeg(p.code)));
+        const int left = area.left + (area.Width() - p.width) / 2, top = area.top + (area.Height() - p.height) / 2;
+        const ui::Rect centred = {left, top, left + p.width, top + p.height};
+        EXPECT_EQ(console.backend.Pictures().back().target, p.width < area.Width() ? centred : area);
         const auto& ops = console.backend.DrawOps(console.dialog);
-        EXPECT_EQ(ops.front().kind, headless::DrawOp::Kind::FillSolidRect) << "cleared before drawing";
-        int grey = 0;
-        for (const auto& op : ops) {
-            if (op.kind == headless::DrawOp::Kind::FillSolidRect) {
-                EXPECT_EQ(op.rect, area);
-                EXPECT_EQ(op.color, ui::RGB(220, 220, 220));
-                ++grey;
-            }
-        }
-        return grey;
-    };
-    EXPECT_EQ(take("640x480", 5, 640, 480), 1) << "the first picture";
-    EXPECT_EQ(take("640x480", 5, 640, 480), 1) << "same resolution again";
-    EXPECT_EQ(take("160x120", 1, 160, 120), 2) << "resolution changed";
-    console.Click(IDC_SIMPLIFIED);
-    EXPECT_EQ(take("160x120", 1, 160, 120), 3) << "after Simplified was ticked";
-    EXPECT_EQ(take("2592x1944", 14, 2592, 1944), 4);
+        EXPECT_EQ(ops.front(), grey) << "cleared before drawing";
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), grey), p.greys);
+    }
     const auto before = console.backend.DrawOps(console.dialog);
     console.dialog.Invalidate(false);
     EXPECT_EQ(console.backend.DrawOps(console.dialog), before) << "a repaint keeps the picture";
 }
-
-// --- free text and the test trigger ------------------------------------------------
 
 // Thousands separators, the last byte made the line end; the box empties at
 // its 26th line and every 26 lines after. "senser ok" is found before the
@@ -285,172 +234,130 @@ TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
     for (bool log : {true, false}) {
         Rig rig(/*save=*/false, log);
         const std::pair<std::string, std::string> lines[] = {
-            {"senser ok\n", "sen,ser, ok\r\n"},
-            {"senser ok, camera 2\n", "senser ok, ca,mer,a 2\r\n"},
-            {"1234\n", "1,234\r\n"},
-            {"12345678\n", "12,345,678\r\n"},
+            {"senser ok\n", "sen,ser, ok\r\n"}, {"senser ok, camera 2\n", "senser ok, ca,mer,a 2\r\n"},
+            {"1234\n", "1,234\r\n"},            {"12345678\n", "12,345,678\r\n"},
             {"abc?", "abc\r\n"},
         };
         std::string expected;
         for (int line = 1; line <= 52; ++line) {
-            const auto [sent, shown] = line <= 5 ? lines[line - 1]
-                                                 : std::pair{"L" + std::to_string(line) + "\n", "L" + std::to_string(line) + "\r\n"};
-            rig.Text(sent);
+            const std::string number = "L" + std::to_string(line);
+            const auto [sent, shown] = line <= 5 ? lines[line - 1] : std::pair{number + "\n", number + "\r\n"};
+            rig.Send(ToBytes(sent));
             expected = (line == 26 || line == 52 ? "" : expected) + shown;
             ASSERT_EQ(rig.console.Text(IDC_CAMERA_TEXT), expected) << "line " << line;
         }
-        const auto logFile = rig.dir.Path() / "loog.txt";
-        if (log)
-            EXPECT_EQ(FileContent(logFile), "2024-01-31 12:00:00  启动成功\r\r\n2024-01-31 12:00:00  启动成功\r\r\n");
-        else
-            EXPECT_FALSE(std::filesystem::exists(logFile));
+        EXPECT_EQ(rig.dir.Log(), log ? "2024-01-31 12:00:00  启动成功\r\r\n2024-01-31 12:00:00  启动成功\r\r\n" : "");
     }
 }
 
+// Short reads gather until the trigger 01 05 06 stands at least three bytes
+// before the end of eight or more; a read of 12 bytes or more, or short reads
+// reaching 60 bytes, start the gathering over. Once a picture is awaited, the
+// trigger starts nothing.
 TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
 {
-    // Twenty reads of three bytes: the twentieth would make 60 and empties the
-    // gathered bytes instead; a read with the trigger then starts afresh.
-    std::vector<Bytes> sixty(20, Bytes{0x00, 0x00, 0x00});
-    sixty.push_back({0xAA, 0x01, 0x05, 0x06, 0x00, 0x00, 0x00, 0x00});
+    std::vector<Bytes> sixty(20, Bytes{0x00, 0x00, 0x00});  // the twentieth makes 60
+    sixty.push_back(Hex("AA 01 05 06 00 00 00 00"));
     const struct {
         const char* why;
         std::vector<Bytes> reads;
         std::size_t fires;  // the read after which the snapshot is requested
     } cases[] = {
-        {"trigger too near the end until more bytes come", {{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}, {0x01, 0x05, 0x06}, {0x10, 0x11, 0x12}}, 2},
+        {"too near the end until one more byte comes", {Hex("AA BB CC 01 05 06 00 00"), {0x00}}, 1},
         {"one byte a read", {{0x01}, {0x05}, {0x06}, {0x00}, {0x00}, {0x00}, {0x00}, {0x00}}, 7},
         {"short reads reaching 60 bytes start over", sixty, 20},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
         Rig rig;
-        Console& console = rig.console;
-        rig.Text("twelve bytes\n");  // a read of 12 bytes or more empties what short reads left
+        rig.Send(ToBytes("twelve bytes\n"));
         for (std::size_t i = 0; i < c.reads.size(); ++i) {
-            console.Receive(rig.pty, c.reads[i]);
-            const Bytes written = rig.pty.ReadAvailable(20);
-            ASSERT_EQ(written.size(), i == c.fires ? 10u : 0u) << c.why << ", read " << i;
+            rig.Send(c.reads[i]);
+            ASSERT_EQ(rig.camera.ReadAvailable(20).size(), i == c.fires ? 10u : 0u) << "read " << i;
         }
-        EXPECT_EQ(console.dialog.Session().m_nExpectedReply, CMD_SNAPSHOT) << c.why;
-        EXPECT_EQ(console.Text(IDC_INFO), "收到启动，测试") << c.why;
-        EXPECT_EQ(console.Text(IDC_STATUS), "测试拍照") << c.why;
-        // Now a picture is awaited: more trigger bytes start nothing.
-        console.Receive(rig.pty, {0x01, 0x05, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00});
-        EXPECT_TRUE(rig.pty.ReadAvailable(20).empty()) << c.why;
+        EXPECT_EQ(rig.console.Text(IDC_INFO), "收到启动，测试");
+        EXPECT_EQ(rig.console.Text(IDC_STATUS), "测试拍照");
+        rig.Send(Hex("01 05 06 00 00 00 00 00"));
+        rig.ExpectQuiet("a picture is awaited");
     }
 }
-
-// --- timers and resends -------------------------------------------------------
 
 // A message box raised inside a poll tick runs a nested message loop; the poll
 // events it meets are dropped, so what arrives meanwhile waits in the port.
 TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
 {
-    Rig rig(/*save=*/true);
+    WholeRig rig(/*save=*/true);
     Console& console = rig.console;
+    const int port = console.dialog.Session().Port().Handle();
     rig.Snap();
     const Bytes reply = Reply(Jpeg(5));
-    rig.Deliver(Bytes(reply.begin(), reply.end() - 1));
+    rig.Deliver(Slice(reply, 0, reply.size() - 1));
     std::filesystem::remove_all(rig.dir.Path());  // no directory to save into: the last byte raises a box
+    int queued = 0;
     console.backend.SetEventSink([&](const std::string& line) {
-        if (line.rfind("message: ", 0) == 0) {
-            rig.pty.Write({'o', 'k', '\n'});
-            WaitQueued(console.dialog.Session().Port().Handle(), 3);
+        if (line.starts_with("message: ")) {
+            rig.camera.Write(ToBytes("ok\n"));
+            WaitQueued(port, 3);
         }
     });
     console.backend.SetMessageBoxDwell(250);  // two poll periods pass while it is up
-    console.Receive(rig.pty, {reply.back()});
-    int queued = 0;
-    ::ioctl(console.dialog.Session().Port().Handle(), FIONREAD, &queued);
+    rig.Send({reply.back()});
+    ::ioctl(port, FIONREAD, &queued);
     console.backend.SetMessageBoxDwell(0);
-
     EXPECT_EQ(console.Messages(), std::vector<std::string>{"打开文件失败"});
-    EXPECT_EQ(console.backend.Pictures().size(), 1u) << "the picture stays on screen";
+    EXPECT_EQ(rig.Drawn(), 1u) << "the picture stays on screen";
     EXPECT_EQ(queued, 3) << "read by a poll during the box";
     EXPECT_FALSE(std::filesystem::exists("/20240131-120000.jpg")) << "saved outside the working directory";
     console.Tick();
     EXPECT_EQ(console.Text(IDC_CAMERA_TEXT), "ok\r\n") << "polling resumes after the box";
 }
 
-TEST(FrameTransmission, ResendIsLoggedAndWrittenByteByByte)
-{
-    Rig rig(/*save=*/false, /*log=*/true);
-    CCameraTestDlg& dialog = rig.console.dialog;
-    std::vector<Bytes> writes;
-    dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
-    Bytes frame = BuildFrame(1, CMD_GET_PACKET, Bytes{0x03, 0x00});
-    dialog.Session().SendFrame(frame);
-    dialog.Session().ResendLastFrame();
-    std::vector<Bytes> expected = {frame};
-    for (std::uint8_t b : frame)
-        expected.push_back(Bytes{b});  // the CRC stamped at the first send
-    EXPECT_EQ(writes, expected);
-    EXPECT_EQ(rig.pty.Read(2 * frame.size()).size(), 2 * frame.size());
-    EXPECT_EQ(FileContent(rig.dir.Path() / "loog.txt"), "2024-01-31 12:00:00  重发协议 cmd=31\r\n");
-}
-
-// --- continuous capture ------------------------------------------------------
-
 // Each picture of a run brings the next request two ticks and a tenth later,
-// counted in the info box. The run is started by its button on an open port,
-// or by pressing it while the port is closed, which makes the next Snapshot
-// start one (Stop Snapshotting stays disabled then). Stop Snapshotting, or the
-// Whole Package radio, ends the run and gives Snapshot back; the picture under
-// way still completes.
+// counted in the info box from 1 in every run. A run starts with its button on
+// an open port, or with Snapshot after its button was pressed on a closed port.
+// Stop Snapshotting, or the Whole Package radio, ends it and gives the buttons
+// back; the picture under way still completes, and no request follows it.
 TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
 {
-    const struct {
-        bool closed;
-        int stopper;
-    } runs[] = {{false, IDC_STOP_SNAPSHOT}, {false, IDC_WHOLE_PACKAGE}, {true, IDC_WHOLE_PACKAGE}};
-    for (const auto [closed, stopper] : runs) {
-        SCOPED_TRACE(std::string(closed ? "pressed while closed, " : "") + "ended by " + std::to_string(stopper));
-        Rig rig(false, false, /*connect=*/!closed);
+    const auto run = [](WholeRig& rig, int starter, int stopper) {
+        SCOPED_TRACE("started by " + std::to_string(starter) + ", ended by " + std::to_string(stopper));
         Console& console = rig.console;
-        std::vector<std::uint64_t> pictureAt, writeAt;
-        console.backend.SetEventSink([&](const std::string& line) {
-            if (line.rfind("picture: ", 0) == 0)
-                pictureAt.push_back(console.backend.NowMs());
-        });
-        console.dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t>) { writeAt.push_back(console.backend.NowMs()); });
         const auto buttons = [&] {
             return std::vector<bool>{console.Enabled(IDC_SNAPSHOT), console.Enabled(IDC_CONTINUOUS_CAPTURE),
                                      console.Enabled(IDC_STOP_SNAPSHOT)};
         };
-        if (closed) {
-            console.Click(IDC_SNAPSHOT);
-            EXPECT_EQ(console.dialog.Session().m_nExpectedReply, 0);
-            console.Click(IDC_CONTINUOUS_CAPTURE);
-            EXPECT_EQ(console.Messages(), std::vector<std::string>(2, "Please open the serial port first"));
-            EXPECT_EQ(buttons(), (std::vector<bool>{true, true, false}));
-            console.Connect(rig.pty.SlavePath());
-        }
-        console.Click(closed ? IDC_SNAPSHOT : IDC_CONTINUOUS_CAPTURE);
-        EXPECT_EQ(buttons(), (std::vector<bool>{closed, closed, !closed}));
-        ASSERT_EQ(rig.Request()[3], CMD_SNAPSHOT);
-        for (int n = 1; n <= 3; ++n) {
+        const bool byButton = starter == IDC_CONTINUOUS_CAPTURE;
+        console.Click(starter);
+        ASSERT_TRUE(ParseSnapshotRequest(rig.Heard(10)));
+        EXPECT_EQ(buttons(), (std::vector<bool>{!byButton, !byButton, byButton}));
+        for (std::size_t n = 1; n <= 3; ++n) {
             rig.Deliver(Reply(Jpeg(5, static_cast<unsigned>(n))));
-            ASSERT_EQ(pictureAt.size(), static_cast<std::size_t>(n));
+            const std::uint64_t drawnAt = console.backend.NowMs();
+            rig.ExpectQuiet("one tick after picture " + std::to_string(n), 1);
             console.Tick();
-            EXPECT_TRUE(rig.pty.ReadAvailable(10).empty()) << "one tick after picture " << n;
-            console.Tick();
-            const Bytes request = rig.Request();
-            ASSERT_EQ(request.size(), 10u) << "after picture " << n;
-            EXPECT_EQ(request[3], CMD_SNAPSHOT);
+            ASSERT_TRUE(ParseSnapshotRequest(rig.Heard(10))) << "after picture " << n;
+            EXPECT_EQ(console.writes.back().ms - drawnAt, 300u) << "picture " << n;
             EXPECT_EQ(console.Text(IDC_INFO), std::to_string(n));
-            ASSERT_EQ(writeAt.size(), static_cast<std::size_t>(n + 1));
-            EXPECT_EQ(writeAt[n] - pictureAt[n - 1], 300u) << "picture " << n;
         }
         const Bytes reply = Reply(Jpeg(5, 4));
-        const auto half = static_cast<std::ptrdiff_t>(reply.size() / 2);
-        rig.Deliver(Bytes(reply.begin(), reply.begin() + half));
+        rig.Deliver(Slice(reply, 0, reply.size() / 2));
         stopper == IDC_WHOLE_PACKAGE ? console.Check(stopper, 1) : console.Click(stopper);
         EXPECT_EQ(buttons(), (std::vector<bool>{true, true, false}));
-        rig.Deliver(Bytes(reply.begin() + half, reply.end()));
-        EXPECT_EQ(pictureAt.size(), 4u) << "the picture under way is shown";
-        console.Tick(20);
-        EXPECT_TRUE(rig.pty.ReadAvailable(20).empty()) << "no further request";
-    }
+        const std::size_t drawn = rig.Drawn();
+        rig.Deliver(Slice(reply, reply.size() / 2));
+        EXPECT_EQ(rig.Drawn(), drawn + 1) << "the picture under way is shown";
+        rig.ExpectQuiet("no further request", 20);
+    };
+    WholeRig open;
+    run(open, IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT);
+    run(open, IDC_CONTINUOUS_CAPTURE, IDC_WHOLE_PACKAGE);
+    WholeRig closed(/*save=*/false, /*log=*/false, /*connect=*/false);
+    closed.console.Click(IDC_SNAPSHOT);
+    closed.console.Click(IDC_CONTINUOUS_CAPTURE);
+    EXPECT_EQ(closed.console.Messages(), std::vector<std::string>(2, "Please open the serial port first"));
+    EXPECT_TRUE(closed.console.writes.empty());
+    closed.console.Connect(closed.camera.SlavePath());
+    run(closed, IDC_SNAPSHOT, IDC_WHOLE_PACKAGE);
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,9 +18,35 @@
 #include "headless/backend.h"
 #include "protocol/frame.h"
 #include "res/resource.h"
+#include "sim/picture.h"
 #include "tests/support/pty.h"
 
 namespace qzr::test {
+
+// "90 EB 01 ..." as bytes.
+inline Bytes Hex(const std::string& text)
+{
+    Bytes bytes;
+    std::istringstream in(text);
+    for (unsigned value = 0; in >> std::hex >> value;)
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    return bytes;
+}
+inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+// Up to `length` bytes of `bytes` from `from`.
+inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length = SIZE_MAX)
+{
+    from = std::min(from, bytes.size());
+    length = std::min(length, bytes.size() - from);
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
+}
+inline std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+// A real JPEG from the simulator's test card; `number` makes two pictures differ.
+inline Bytes Jpeg(std::uint8_t resolution, unsigned number = 1) { return sim::MakeTestPicture({resolution, 12, false, number}); }
 
 class Console {
 public:
@@ -24,6 +54,9 @@ public:
         : m_scope(backend)
     {
         dialog.SetPortSource([ports] { return ports; });
+        dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
+            writes.push_back({backend.NowMs(), Bytes(bytes.begin(), bytes.end())});
+        });
     }
     ~Console()
     {
@@ -44,6 +77,8 @@ public:
     void Click(int id) { ASSERT_TRUE(backend.Click(dialog, id)) << id; }
     void SetText(int id, const std::string& text) { ASSERT_TRUE(backend.SetText(dialog, id, text)) << id; }
     void Select(int id, const std::string& text) { ASSERT_TRUE(backend.Select(dialog, id, text)) << id << " " << text; }
+    // Chooses a combo row by its place (for a text the list holds twice).
+    void SelectRow(int id, int row) { dialog.Combo(id).SetCurSel(row); }
     void Check(int id, int state) { ASSERT_TRUE(backend.Check(dialog, id, state)) << id; }
     std::string Text(int id) const { return backend.Print(dialog, id).value_or("<no control>"); }
     bool Enabled(int id) const { return backend.Window(dialog)->IsEnabled(id); }
@@ -76,6 +111,12 @@ public:
 
     headless::HeadlessBackend backend{headless::ClockMode::Virtual};
     CCameraTestDlg dialog;
+    // Every write to the port as the line got it: when (virtual ms) and what.
+    struct Write {
+        std::uint64_t ms;
+        Bytes bytes;
+    };
+    std::vector<Write> writes;
 
 private:
     headless::CurrentBackendScope m_scope;
@@ -107,11 +148,60 @@ public:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // The pictures saved since the last call, by name; their files are removed.
+    std::vector<Bytes> TakePictures() const
+    {
+        std::vector<Bytes> pictures;
+        for (const std::string& name : Files()) {
+            if (name.ends_with(".jpg")) {
+                pictures.push_back(ToBytes(ReadFile(m_path / name)));
+                std::filesystem::remove(m_path / name);
+            }
+        }
+        return pictures;
+    }
+    std::string Log() const { return ReadFile(m_path / "loog.txt"); }
 
 private:
     static inline int s_counter = 0;
     std::filesystem::path m_previous;
     std::filesystem::path m_path;
+};
+
+// The main window in a fresh working directory with "Save" and "Save logging"
+// as asked, its port open on a pseudo-terminal whose master side the test
+// plays as the camera.
+struct Rig {
+    explicit Rig(bool save = false, bool log = false, bool connect = true)
+    {
+        console.Open();
+        console.Check(IDC_SAVE_IMAGE, save);
+        console.Check(IDC_SAVE_LOG, log);
+        if (connect)
+            console.Connect(camera.SlavePath());
+    }
+    // The next `n` bytes the camera receives.
+    Bytes Heard(std::size_t n) { return camera.Read(n); }
+    // Nothing more reaches the camera, also when `ticks` poll ticks pass first.
+    void ExpectQuiet(const std::string& why, int ticks = 0)
+    {
+        if (ticks)
+            console.Tick(ticks);
+        EXPECT_EQ(camera.ReadAvailable(30), Bytes{}) << why;
+    }
+    void Send(const Bytes& bytes) { console.Receive(camera, bytes); }
+    // Bytes in even pieces of at most 2048 (what a poll reads, and the line's
+    // queue holds), a poll tick each.
+    void Feed(const Bytes& bytes)
+    {
+        const std::size_t pieces = (bytes.size() + 2047) / 2048, piece = (bytes.size() + pieces - 1) / pieces;
+        for (std::size_t from = 0; from < bytes.size(); from += piece)
+            Send(Slice(bytes, from, piece));
+    }
+
+    ScratchDirectory dir;
+    PtyPair camera;
+    Console console;
 };
 
 }  // namespace qzr::test

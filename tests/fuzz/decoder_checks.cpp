@@ -15,6 +15,7 @@
 #include "protocol/crc_text.h"
 #include "protocol/firmware.h"
 #include "protocol/frame_stream.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
@@ -472,6 +473,59 @@ void CheckFirmware(Span b, Verdict& v)
     }
 }
 
+// Lens, light, autofocus, test pattern and the model cancel the console
+// sends, and the lens status a camera answers with.
+void CheckLens(Span b, Verdict& v)
+{
+    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
+    const auto lensRequest = [](std::uint8_t cameraId, const LensRequest& r) {
+        switch (r.kind) {
+        case LensRequest::Kind::Zoom: return BuildZoomRequest(cameraId, r.zoom);
+        case LensRequest::Kind::CheckLens: return BuildCheckLensRequest(cameraId);
+        case LensRequest::Kind::Focus: return BuildFocusRequest(cameraId);
+        case LensRequest::Kind::ZoomReset: return BuildZoomResetRequest(cameraId);
+        case LensRequest::Kind::FocusReset: return BuildFocusResetRequest(cameraId);
+        }
+        return Bytes{};
+    };
+    if (const auto r = ParseLensRequest(b))
+        QZR_KEEP(v, Rebuilds(lensRequest(id, *r), b));
+    if (IsFocusValueRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildFocusValueRequest(id), b));
+    if (const auto on = ParseLedRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildLedRequest(id, *on), b));
+    if (const auto white = ParseLightRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildLightRequest(id, *white), b));
+    if (const auto on = ParseAutoFocusRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildAutoFocusRequest(id, *on), b));
+    if (const auto descending = ParseTestPattern(b))
+        QZR_KEEP(v, Rebuilds(BuildTestPattern(id, *descending), b));
+    if (IsModelCancelRequest(b))
+        QZR_KEEP(v, Rebuilds(BuildModelCancelRequest(id), b));
+    const auto status = ParseLensStatus(b);
+    QZR_KEEP(v, !status || (b.size() == lens::kStatusLength && b[frame::kCommandOffset] == CMD_LENS_STATUS &&
+                            std::tuple(status->zoom, status->zoomAgain, status->focus, status->focusAgain) ==
+                                std::tuple(b[6], b[7], b[8], b[9])));
+
+    Fields f(b);
+    const std::uint8_t cameraId = f.Byte(), zoom = f.Byte(), focus = f.Byte(), flags = f.Byte();
+    const bool on = flags & 1;
+    const auto kind = [](const LensRequest& r) { return std::pair(r.kind, r.zoom); };
+    using Kind = LensRequest::Kind;
+    QZR_KEEP(v, TakesBack(ParseLensRequest, BuildZoomRequest(cameraId, zoom), kind,
+                          zoom == lens::kCheckLens ? std::pair(Kind::CheckLens, std::uint8_t{0}) : std::pair(Kind::Zoom, zoom)));
+    for (const Kind k : {Kind::CheckLens, Kind::Focus, Kind::ZoomReset, Kind::FocusReset})
+        QZR_KEEP(v, TakesBack(ParseLensRequest, lensRequest(cameraId, {k}), kind, std::pair(k, std::uint8_t{0})));
+    QZR_KEEP(v, IsFocusValueRequest(BuildFocusValueRequest(cameraId)) && IsModelCancelRequest(BuildModelCancelRequest(cameraId)));
+    QZR_KEEP(v, TakesBack(ParseLedRequest, BuildLedRequest(cameraId, on), Same, on));
+    QZR_KEEP(v, TakesBack(ParseLightRequest, BuildLightRequest(cameraId, on), Same, on));
+    QZR_KEEP(v, TakesBack(ParseAutoFocusRequest, BuildAutoFocusRequest(cameraId, on), Same, on));
+    QZR_KEEP(v, TakesBack(ParseTestPattern, BuildTestPattern(cameraId, on), Same, on));
+    QZR_KEEP(v, TakesBack(ParseLensStatus, BuildLensStatus(cameraId, zoom, focus),
+                          [](auto s) { return std::tuple(s.zoom, s.zoomAgain, s.focus, s.focusAgain); },
+                          std::tuple(zoom, zoom, focus, focus)));
+}
+
 // Text off the line and typed text: camera text in any bytes shows as valid
 // UTF-8, the CRC calculator takes at most its 64 bytes, text in the camera's
 // code page reads back as the same characters.
@@ -483,6 +537,11 @@ void CheckText(Span b, Verdict& v)
     QZR_KEEP(v, IsValidUtf8(GbkToUtf8(shown)) && IsValidUtf8(GbkToUtf8(text)));
     QZR_KEEP(v, !Utf8ToGbk(text) || IsValidUtf8(text));
     ContainsTestShotTrigger(b);
+    // A focus value is shown where the line has digits, and a value's own line reads back.
+    QZR_KEEP(v, FocusValueOfLine(b).has_value() == (line.find_first_of("0123456789") != std::string::npos));
+    Fields f(b);
+    const std::uint64_t value = static_cast<std::uint64_t>(f.Long()) << 32 | f.Long();
+    QZR_KEEP(v, FocusValueOfLine(BuildFocusValueLine(value)) == value);
     BaudCodeFromText(text);
     ResolutionCodeFromText(text);
     QualityCodeFromText(text);
@@ -571,12 +630,19 @@ const std::vector<DecoderFamily>& DecoderFamilies()
              {Stamped(BuildUpgradeStart(1, {3, 1808})), BuildUpgradePacket(1, 2, packet), BuildUpgradePacket(1, 0, {}),
               reads, flood},
              CheckFirmware},
+            {"lens, light and switches",
+             {Stamped(BuildZoomRequest(1, 100)), Stamped(BuildCheckLensRequest(1)), BuildFocusRequest(1),
+              BuildZoomResetRequest(1), Stamped(BuildFocusResetRequest(1)), Stamped(BuildFocusValueRequest(1)),
+              BuildLedRequest(1, true), BuildLightRequest(1, false), Stamped(BuildAutoFocusRequest(1, true)),
+              BuildTestPattern(1, true), Stamped(BuildModelCancelRequest(1)), BuildLensStatus(1, 0x32, 0xFA),
+              BuildLensDoneReply(1, CMD_ZOOM_RESET_DONE)},
+             CheckLens},
             {"camera text, code page and typed hex",
              {{'s', 'e', 'n', 's', 'e', 'r', ' ', 'o', 'k', '\n'}, {'1', '2', '3', '4', '5', '6', '7', '8', '\n'},
               {0x00}, {0xD6, 0xD0, 0xCE, 0xC4, 0x0A}, {0x01, 0x05, 0x06, 0, 0, 0, 0, 0}, {'a', 0x81},
               {0xA1, 0xA1, 0xFF, 0x80}, {0xE4, 0xB8, 0xAD}, {'9', '0', ' ', 'E', 'B', ' ', '0', '1'},
               {'0', 'x', '9', '0', 0xE4, 0xB8, 0xAD, 'e', 'b'}, {'Q', 'Z', 'R', '-', 'M', '2'},
-              {'Q', 'Z', 'R', '-', 'J', 'C'}, Bytes(150, 'a') /* past the calculator's 64 bytes */},
+              {'Q', 'Z', 'R', '-', 'J', 'C'}, {'9', '8', '7', ',', '6', '5', '4', '\r'}, Bytes(150, 'a') /* past the calculator's 64 bytes */},
              CheckText},
         };
     }();

@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "protocol/camera_id.h"
+#include "protocol/commands.h"
 #include "protocol/firmware.h"
+#include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/serial_number.h"
@@ -76,6 +78,12 @@ TEST(CameraFrames, BuildersProduceTheWireBytes)
         {"upgrade done", BuildUpgradeDone(1, 3), {0x90, 0xEB, 0x01, 0x92, 0x02, 0x00, 0x03, 0x00, 0x92, 0x9F}},
         {"upgrade packet", BuildUpgradePacket(1, 2, packetData),
          {0x90, 0xEB, 0x01, 0x91, 0x04, 0x00, 0x02, 0x00, 0xAA, 0xBB, 0xFC, 0x6C}},
+        {"lens status", BuildLensStatus(1, 0x32, 0xFA),
+         {0x90, 0xEB, 0x01, 0x73, 0x04, 0x00, 0x32, 0x32, 0xFA, 0xFA, 0x8A, 0xC5}},
+        {"autofocus done", BuildLensDoneReply(1, CMD_AUTOFOCUS_DONE),
+         {0x90, 0xEB, 0x01, 0x68, 0x02, 0x00, 0x33, 0x33, 0xCF, 0xE5}},
+        {"focus reset done", BuildLensDoneReply(1, CMD_FOCUS_RESET_DONE),
+         {0x90, 0xEB, 0x01, 0x75, 0x02, 0x00, 0x75, 0x75, 0x87, 0x4F}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.built, c.expected) << c.name;
@@ -116,6 +124,28 @@ TEST(CameraFrames, DecodersTakeWhatTheConsoleReads)
     };
     for (const auto& c : cases)
         EXPECT_TRUE(c.ok) << c.name;
+}
+
+// The digits of the line as the camera text box shows it: the last byte is
+// the line end, whatever it was, and the text ends at a zero byte.
+TEST(CameraFrames, FocusValueIsTheDigitsOfTheShownLine)
+{
+    const auto text = [](std::string_view t) { return Bytes(t.begin(), t.end()); };
+    const struct {
+        Bytes line;
+        std::optional<std::uint64_t> value;
+    } cases[] = {
+        {text("987654\n"), 987654},
+        {text("987654"), 98765},
+        {text("value: 12,345 \r"), 12345},
+        {text("senser ok\n"), std::nullopt},
+        {{'4', '2', 0x00, '7', '\n'}, 42},
+        {text(std::string(40, '9') + "\n"), UINT64_MAX},
+        {text("18446744073709551614\n"), UINT64_MAX - 1},
+        {{}, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FocusValueOfLine(c.line), c.value) << std::string(c.line.begin(), c.line.end());
 }
 
 TEST(CameraFrames, BaudCodes)

@@ -11,16 +11,30 @@
 namespace qzr::fuzz {
 namespace {
 
-// Each family also meets every family's valid frames as they are, so that a
-// decoder that takes another command's frame is caught by its round trip.
+// Each family also meets every family's valid frames as they are, and its own
+// with any one byte changed, so that a decoder that takes another command's
+// frame or misses a byte it should judge is caught by its round trip.
 TEST(DecoderChecks, KeptOnDamagedInput)
 {
     for (const DecoderFamily& family : DecoderFamilies()) {
+        const auto check = [&](const Bytes& input, const char* what) {
+            Verdict verdict;
+            family.check(input, verdict);
+            return verdict.Broken() ? testing::AssertionFailure() << family.name << " on " << what << ": "
+                                                                   << verdict.Broken()
+                                    : testing::AssertionSuccess();
+        };
         for (const DecoderFamily& other : DecoderFamilies())
-            for (const Bytes& input : other.seeds) {
-                Verdict verdict;
-                family.check(input, verdict);
-                ASSERT_FALSE(verdict.Broken()) << family.name << " on " << other.name << ": " << verdict.Broken();
+            for (const Bytes& input : other.seeds)
+                ASSERT_TRUE(check(input, other.name));
+        for (Bytes input : family.seeds)
+            for (std::size_t at = 0; at < input.size(); ++at) {
+                const std::uint8_t was = input[at];
+                for (const int value : {0x00, 0xFF, was ^ 0x01}) {
+                    input[at] = static_cast<std::uint8_t>(value);
+                    ASSERT_TRUE(check(input, "a seed with one byte changed"));
+                }
+                input[at] = was;
             }
         Damage damage(0x5152u);
         for (int i = 0; i < 4000; ++i) {

@@ -108,8 +108,11 @@ public:
     }
     std::optional<ui::Color> DrawnAt(ui::CDialog& d, ui::Point p) override
     {
-        const QColor c = Peer(d).Layer()->Image().pixelColor(p.x, p.y);
-        return c.alpha() ? std::optional(ui::RGB(c.red(), c.green(), c.blue())) : std::nullopt;
+        // The overlay lies over the drawing layer.
+        for (qtui::DrawingLayer* layer : {Peer(d).Overlay(), Peer(d).Layer()})
+            if (const QColor c = layer->Image().pixelColor(p.x, p.y); c.alpha())
+                return ui::RGB(c.red(), c.green(), c.blue());
+        return std::nullopt;
     }
 
     static qtui::QtWindowPeer& Peer(const ui::CDialog& d) { return *Backend().PeerOf(&d); }
@@ -199,7 +202,7 @@ TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
         EXPECT_FALSE(bar->isTextVisible());
         dlg.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
         EXPECT_TRUE(bar->isTextVisible());
-        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s");
+        EXPECT_EQ(bar->text(), "1808/10000 bytes, 4500 B/s, 2 s left");
         EXPECT_EQ(bar->value() * 10000 / bar->maximum(), 1800);
         dlg.SetProgress(IDC_PROGRESS, std::nullopt);
         EXPECT_FALSE(bar->isTextVisible());

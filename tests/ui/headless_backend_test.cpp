@@ -49,7 +49,9 @@ public:
         std::optional<ui::Color> shown;
         ui::Color pen = 0, brush = 0;
         ui::Point at;
-        for (const headless::DrawOp& op : backend.DrawOps(d)) {
+        std::vector<headless::DrawOp> ops = backend.DrawOps(d);  // the overlay's last: it lies over them
+        ops.insert(ops.end(), backend.OverlayOps(d).begin(), backend.OverlayOps(d).end());
+        for (const headless::DrawOp& op : ops) {
             const ui::Point to = op.point;
             switch (op.kind) {
             case Kind::SelectPen: pen = op.color; break;
@@ -64,6 +66,7 @@ public:
             case Kind::FillSolidRect: if (inside(op.rect)) shown = op.color; break;
             case Kind::Ellipse: if (inside(op.rect)) shown = brush; break;  // its bounds, near enough
             case Kind::Picture: if (inside(op.rect)) shown = 0; break;      // its colours are not kept
+            case Kind::Text: break;                                          // kept as text only
             }
         }
         return shown;
@@ -120,7 +123,7 @@ TEST_F(HeadlessWindowTest, FailedReadReportsAndStopsThePass)
 }
 
 // A disabled control says so and takes nothing; a picture drawn is announced
-// (what the script refuses is in script_test.cpp).
+// (what the script refuses is in script_test.cpp); the overlay's drawing.
 TEST_F(HeadlessWindowTest, DrivingAndEvents)
 {
     ASSERT_TRUE(backend.Click(dlg, IDC_LOCKED));
@@ -144,6 +147,13 @@ TEST_F(HeadlessWindowTest, DrivingAndEvents)
     EXPECT_EQ(backend.Print(dlg, IDC_MODE_C), "0");
     EXPECT_EQ(dlg.GetClientRect(IDC_PICTURE), (ui::Rect{0, 0, 200, 150}));
     EXPECT_EQ(dlg.GetDlgItemText(0), "Test window");
+
+    // The overlay is kept apart, its text as text; clearing it draws the picture below not again.
+    dlg.GetOverlayDC()->TextOut({4, 5}, "峰值 987,654", ui::RGB(200, 0, 0));
+    EXPECT_EQ(backend.OverlayOps(dlg).back().text, "峰值 987,654");
+    backend.ClearRecords();
+    dlg.ClearOverlay();
+    EXPECT_TRUE(backend.OverlayOps(dlg).empty() && backend.Events().empty());
 }
 
 // The modal hook's own rules (the script drives children through it): no hook

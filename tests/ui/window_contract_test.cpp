@@ -1,6 +1,7 @@
 // The window contract, on the backend its test program instantiates it with:
 // controls keep what they are given, handlers hear the operator and not the
-// window's own changes, combo search, timers, modal children and drawing.
+// window's own changes, combo search, timers, modal children, drawing and
+// the overlay over it.
 #include <QtCore/QBuffer>
 #include <QtGui/QImage>
 
@@ -315,6 +316,27 @@ TEST_P(WindowContract, DrawingStaysUntilAnErasingRepaint)
         rig->Wait(0);
         EXPECT_FALSE(rig->DrawnAt(dlg, {15, 15}));
         EXPECT_EQ(rig->DrawnAt(dlg, {210, 10}), blue) << "painted again after the erasing";
+    });
+}
+
+// The overlay lies over the drawing: what it holds hides what lies below
+// until it is cleared, and erasing repaints leave it.
+TEST_P(WindowContract, OverlayHidesTheDrawingUntilCleared)
+{
+    const ui::Color white = ui::RGB(250, 250, 250), blue = ui::RGB(0, 0, 200);
+    rig->Run(dlg, [&] {
+        dlg.GetDC()->FillSolidRect({10, 10, 60, 40}, blue);
+        auto overlay = dlg.GetOverlayDC();
+        overlay->FillSolidRect({10, 10, 60, 40}, white);
+        overlay->TextOut({12, 12}, "峰值 1", ui::RGB(0, 0, 0));
+        EXPECT_EQ(rig->DrawnAt(dlg, {55, 35}), white);
+        dlg.Invalidate(true);
+        rig->Wait(0);
+        EXPECT_EQ(rig->DrawnAt(dlg, {55, 35}), white);
+        dlg.GetDC()->FillSolidRect({10, 10, 60, 40}, blue);
+        dlg.ClearOverlay();
+        rig->Wait(0);
+        EXPECT_EQ(rig->DrawnAt(dlg, {55, 35}), blue);
     });
 }
 

@@ -1,0 +1,369 @@
+// Lens, light and alarm control in the main window: the frames of its buttons,
+// the lens replies, the resets' wait, manual focusing with its lines, its chart
+// and what ends it, and the settings dialog. The camera is played by the test
+// on a pseudo-terminal; each write of the console is kept with its virtual time.
+#include "config/settings_store.h"
+#include "protocol/commands.h"
+#include "protocol/serial_number.h"
+#include "protocol/snapshot.h"
+#include "sim/picture.h"
+#include "tests/app/child_window.h"
+
+namespace qzr::test {
+namespace {
+
+using headless::DrawOp;
+
+// A workstation with the factory marker.
+struct FactoryStore final : ISettingsStore {
+    std::optional<std::string> Read(std::string_view name) const override { return name == "key" ? "4711" : "0"; }
+    bool Write(std::string_view, std::string_view) override { return true; }
+};
+
+struct Rig {
+    explicit Rig(bool factory = true)
+    {
+        if (factory)
+            console.dialog.SetSettingsStore(&store);
+        console.Open();
+        console.dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
+            writes.push_back({console.backend.NowMs(), Bytes(bytes.begin(), bytes.end())});
+        });
+        console.Connect(pty.SlavePath());
+    }
+    // All the console wrote since the last look.
+    Bytes Line()
+    {
+        Bytes line;
+        for (const auto& [at, bytes] : writes)
+            line.insert(line.end(), bytes.begin(), bytes.end());
+        writes.clear();
+        return line;
+    }
+    void Receive(const Bytes& bytes) { console.Receive(pty, bytes); }
+    void Receive(std::string_view text) { Receive(Bytes(text.begin(), text.end())); }
+    std::string Text(int id) const { return console.Text(id); }
+    void Dialog(int button, const std::function<void(ChildWindow&)>& body)
+    {
+        ASSERT_TRUE(InChildWindow(console, button, body));
+    }
+
+    FactoryStore store;
+    PtyPair pty;
+    Console console;
+    std::vector<std::pair<std::uint64_t, Bytes>> writes;
+};
+
+Bytes Reply(std::uint8_t command, Bytes payload)
+{
+    Bytes frame = BuildFrame(1, command, payload);
+    StampCrc(frame);
+    return frame;
+}
+
+const Bytes kSnapshot = {0x90, 0xEB, 0x01, 0x02, 0x02, 0x00, 0x05, 0x01, 0x9F, 0x03};
+
+// Camera id 1; the zoom edit is read by "Zoom" only. The resets hold the
+// window for 5 s: nothing of it runs meanwhile, on the virtual clock.
+TEST(LensButtons, SendTheirFramesAndSayWhatTheyDo)
+{
+    const struct {
+        int button;
+        const char* zoom;
+        Bytes frame;
+        const char* log;
+        std::uint64_t holdsMs;
+    } cases[] = {
+        {IDC_ZOOM, "100", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x64, 0x64, 0x01, 0x1A}, "Zooming......", 0},
+        {IDC_ZOOM, "256", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x00, 0x00, 0xCD, 0xF1}, "Zooming......", 0},
+        {IDC_CHECK_LENS, "100", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x78, 0x78, 0xA2, 0x8F}, "Check...", 0},
+        {IDC_FOCUS, "7", {0x90, 0xEB, 0x01, 0x76, 0x02, 0x00, 0x76, 0x76, 0x65, 0xC4}, "Focusing...", 0},
+        {IDC_ZOOM_RESET, "7", {0x90, 0xEB, 0x01, 0x70, 0x02, 0x00, 0x70, 0x70, 0x80, 0xC3}, "", 5000},
+        {IDC_FOCUS_RESET, "7", {0x90, 0xEB, 0x01, 0x74, 0x02, 0x00, 0x74, 0x74, 0xC6, 0xC6}, "", 5000},
+        {IDC_LED_ON, "7", {0x90, 0xEB, 0x01, 0x07, 0x02, 0x00, 0x33, 0x00, 0xDA, 0x9F}, "", 0},
+        {IDC_LED_OFF, "7", {0x90, 0xEB, 0x01, 0x07, 0x02, 0x00, 0xCC, 0x00, 0x25, 0x9C}, "", 0},
+        {IDC_MANUAL_FOCUS, "7", {}, "", 0},  // the first poll follows 330 ms later
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.console.SetText(IDC_ZOOM_PERCENT, c.zoom);
+        const std::uint64_t start = rig.console.backend.NowMs();
+        rig.console.Click(c.button);
+        EXPECT_EQ(rig.console.backend.NowMs() - start, c.holdsMs) << c.button;
+        EXPECT_EQ(rig.Line(), c.frame) << c.button << " " << c.zoom;
+        EXPECT_EQ(rig.Text(IDC_LOG), c.log) << c.button;
+    }
+}
+
+// Three presses: ascending, descending, ascending, each in 12 one-byte writes.
+TEST(LensButtons, TestPatternsTakeTurns)
+{
+    Rig rig;
+    const Bytes ascending = {0x90, 0xEB, 0x01, 0xDD, 0x04, 0x00, 0x01, 0x02, 0x03, 0x04, 0x15, 0xE7};
+    const Bytes descending = {0x90, 0xEB, 0x01, 0xDD, 0x04, 0x00, 0x04, 0x03, 0x02, 0x01, 0xF4, 0x0F};
+    for (const Bytes& pattern : {ascending, descending, ascending}) {
+        rig.console.Click(IDC_TEST_PATTERN);
+        EXPECT_EQ(rig.writes.size(), 12u);
+        EXPECT_EQ(rig.Line(), pattern);
+    }
+}
+
+// Before each case the window shows zoom 77 and focus 9 and has sent a zoom.
+TEST(LensReplies, StatusDoneRepliesAndTheirLookAlikes)
+{
+    const struct {
+        Bytes reply;
+        std::string shown;
+    } cases[] = {
+        {Reply(CMD_LENS_STATUS, {0x32, 0x32, 0xFA, 0xFA}), "50/250 亮度过低，或对焦位置太平滑，不适合聚焦操作"},
+        {Reply(CMD_LENS_STATUS, {0x65, 0x65, 0x00, 0x00}), "101/0 需要复位才能正常调焦"},
+        {Reply(CMD_LENS_STATUS, {0x00, 0x00, 0x00, 0x00}), "0/0 请调焦或聚焦"},
+        {Reply(CMD_LENS_STATUS, {0x32, 0x32, 0x28, 0x28}), "50/40 完成，可以试拍了"},
+        {Reply(CMD_LENS_STATUS, {0x32, 0x31, 0x10, 0x10}), "77/16 完成，可以试拍了"},  // copies disagree
+        {Reply(CMD_ZOOM_RESET_DONE, {0x71, 0x71}), "0/9 变焦复位OK"},
+        {Reply(CMD_FOCUS_RESET_DONE, {0x75, 0x75}), "77/0 聚焦复位OK"},
+        {Reply(CMD_AUTOFOCUS_DONE, {0x33, 0x33}), "77/9 聚焦完成"},
+        {Reply(CMD_ZOOM_RESET_DONE, {0x71, 0x70}), "77/9 Zooming......"},
+        {Reply(CMD_AUTOFOCUS_DONE, {0x68, 0x68}), "77/9 Zooming......"},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.Receive(Reply(CMD_LENS_STATUS, {77, 77, 9, 9}));
+        rig.console.Click(IDC_ZOOM);
+        rig.Receive(c.reply);
+        EXPECT_EQ(rig.Text(IDC_ZOOM_PERCENT) + "/" + rig.Text(IDC_FOCUS_PERCENT) + " " + rig.Text(IDC_LOG), c.shown);
+    }
+}
+
+TEST(ManualFocus, PollsAndShowsTheValueLines)
+{
+    Rig rig;
+    rig.console.Check(IDC_SUB_PACKET, 1);
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    EXPECT_EQ(rig.Text(IDC_MANUAL_FOCUS) + rig.Text(IDC_WHOLE_PACKAGE), "Stop Focusing1");
+    rig.console.backend.RunLoop(1000);
+    ASSERT_EQ(rig.writes.size(), 3u);
+    EXPECT_EQ(rig.writes[0].second, (Bytes{0x90, 0xEB, 0x01, 0xEF, 0x05, 0x00, 0x11, 0x22, 0x33, 0x44, 0xEF, 0x6E, 0x1E}));
+    EXPECT_EQ(rig.writes[2].first - rig.writes[1].first, 330u);
+
+    const std::string tooLong(65, '7');  // more than a value: dropped
+    for (std::string_view chunk : {"987654\n", "987654", "12", "34\n", tooLong.c_str()})
+        rig.Receive(chunk);
+    EXPECT_EQ(rig.Text(IDC_CAMERA_TEXT), "987,654\r\n98,765\r\n1\r\n34\r\n");
+    rig.Receive(Reply(CMD_LENS_STATUS, {50, 50, 5, 5}));  // a line of text now, no lens reply
+    EXPECT_EQ(rig.Text(IDC_ZOOM_PERCENT) + rig.Text(IDC_LOG), "0");
+    // The 26th line since start empties the box first.
+    for (int line = 6; line <= 25; ++line)
+        rig.Receive("5\n");
+    rig.Receive("6\n");
+    EXPECT_EQ(rig.Text(IDC_CAMERA_TEXT), "6\r\n");
+
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    EXPECT_EQ(rig.Text(IDC_MANUAL_FOCUS), "Start Focusing");
+    rig.Line();
+    rig.console.backend.RunLoop(1000);
+    EXPECT_TRUE(rig.Line().empty());
+}
+
+// The production-date notice, Snapshot and "Stop and Snapshot" end manual
+// focusing, the latter two with the picture; "Continuously Capture" and "Set
+// and Snapshot" only end it. A notice while it is off leaves the caption.
+TEST(ManualFocus, WhatEndsIt)
+{
+    const Bytes notice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
+    const struct {
+        bool focusing;
+        int button;  // 0: the notice arrives
+        const char* caption;
+        Bytes sent;
+    } cases[] = {
+        {true, 0, "启动调焦", {}},
+        {false, 0, "Manual Focus", {}},
+        {true, IDC_SNAPSHOT, "Start Focusing", kSnapshot},
+        {true, IDC_STOP_AND_SNAPSHOT, "Start Focusing", kSnapshot},
+        {true, IDC_CONTINUOUS_CAPTURE, "Start Focusing", {}},
+        {true, IDC_SET_AND_SNAPSHOT, "Start Focusing", {}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        if (c.focusing)
+            rig.console.Click(IDC_MANUAL_FOCUS);
+        if (c.button)
+            rig.console.Click(c.button);
+        else
+            rig.Receive(notice);
+        EXPECT_EQ(rig.Text(IDC_MANUAL_FOCUS), c.caption) << c.button;
+        EXPECT_EQ(rig.Line(), c.sent) << c.button;
+        EXPECT_EQ(rig.Text(IDC_LOG) == "**********设置生产日期**********", c.button == 0);
+        EXPECT_TRUE(rig.console.Enabled(IDC_CONTINUOUS_CAPTURE)) << "no continuous capture started";
+        rig.console.backend.RunLoop(1000);
+        EXPECT_TRUE(rig.Line().empty()) << "no more polls";
+    }
+}
+
+// The answer to the last poll, still unread when focusing stops, is shown
+// then and does not spoil the picture that follows.
+TEST(ManualFocus, LastAnswerIsReadWhenItStops)
+{
+    Rig rig;
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    rig.pty.Write({'4', '2', '\n'});
+    WaitQueued(rig.console.dialog.Session().Port().Handle(), 3);
+    rig.console.Click(IDC_STOP_AND_SNAPSHOT);
+    EXPECT_EQ(rig.Text(IDC_CAMERA_TEXT), "42\r\n");
+    rig.Receive(BuildSnapshotReply(1, sim::MakeTestPicture({1, 12, false, 1})));
+    EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
+}
+
+// From "Set and Snapshot" on, every serial-number reply, valid or not, is
+// followed by a snapshot 10 ms after the poll tick that read it.
+TEST(SetAndSnapshot, EveryCheckDateIsFollowedByASnapshot)
+{
+    Rig rig;
+    rig.console.Click(IDC_SET_AND_SNAPSHOT);
+    for (const Bytes& reply : {BuildSerialNumberReply(1, {0x1E240, 18, 7, 31, true}), BuildSerialNumberReply(1, {1, 99, 1, 1, true})}) {
+        rig.console.Click(IDC_CHECK_DATE);
+        rig.Line();
+        rig.pty.Write(reply);
+        WaitQueued(rig.console.dialog.Session().Port().Handle(), static_cast<int>(reply.size()));
+        rig.console.backend.RunLoop(200);
+        ASSERT_EQ(rig.writes.size(), 1u);
+        EXPECT_EQ(rig.writes[0].second, kSnapshot);
+        EXPECT_EQ(rig.writes[0].first % 100, 10u);
+        rig.Line();
+    }
+}
+
+// The chart covers the picture area while focusing runs, its highest value
+// written beside it; afterwards the last picture shows again, not drawn anew.
+TEST(FocusChart, ShowsThePeakAndGoesWithoutRedrawingThePicture)
+{
+    Rig rig;
+    rig.console.Click(IDC_SNAPSHOT);
+    const Bytes reply = BuildSnapshotReply(1, sim::MakeTestPicture({5, 12, false, 1}));
+    for (std::size_t at = 0; at < reply.size(); at += 2048)  // a poll's read at a time
+        rig.Receive(Bytes(reply.begin() + static_cast<std::ptrdiff_t>(at),
+                          reply.begin() + static_cast<std::ptrdiff_t>(std::min(reply.size(), at + 2048))));
+    const std::vector<DrawOp> picture = rig.console.backend.DrawOps(rig.console.dialog);
+    ASSERT_EQ(rig.console.backend.Pictures().size(), 1u);
+
+    const std::vector<DrawOp>& chart = rig.console.backend.OverlayOps(rig.console.dialog);
+    const auto texts = [&] {
+        std::vector<std::string> shown;
+        for (const DrawOp& op : chart)
+            if (op.kind == DrawOp::Kind::Text)
+                shown.push_back(op.text);
+        return shown;
+    };
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"手动调焦", "等待调焦值……"}));
+    for (const char* line : {"120\n", "480\n", "910\n", "1,2\n", "300\n", "senser ok\n"})
+        rig.Receive(line);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"手动调焦    当前 300", "峰值 910"}));
+    ASSERT_FALSE(chart.empty());
+    EXPECT_EQ(chart.front().rect, (ui::Rect{240, 24, 927, 511}));
+    EXPECT_EQ(std::count_if(chart.begin(), chart.end(), [](const DrawOp& op) { return op.kind == DrawOp::Kind::Ellipse; }), 1);
+
+    rig.console.Click(IDC_MANUAL_FOCUS);
+    EXPECT_TRUE(chart.empty());
+    EXPECT_EQ(rig.console.backend.DrawOps(rig.console.dialog), picture);
+    EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
+}
+
+// --- the settings dialog ---------------------------------------------------------
+
+std::string States(ChildWindow& w)
+{
+    return w.Text(IDC_SETTINGS_LIGHT_STATE) + "/" + w.Text(IDC_SETTINGS_FOCUS_STATE) + "/" +
+           w.Text(IDC_SETTINGS_ALARM_STATE) + " " + w.Text(IDC_SETTINGS_MODEL) + " " + w.Text(IDC_SETTINGS_FUNCTION);
+}
+
+TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
+{
+    const struct {
+        int button;
+        Bytes frame;
+        const char* states;
+    } cases[] = {
+        {IDC_SETTINGS_WHITE_LIGHT, {0x90, 0xEB, 0x01, 0xEA, 0x04, 0x00, 0xEA, 0xEA, 0x33, 0x33, 0x98, 0x77}, "白光/不聚焦/不报警"},
+        {IDC_SETTINGS_INFRARED, {0x90, 0xEB, 0x01, 0xBA, 0x04, 0x00, 0xEA, 0xEA, 0xCC, 0xCC, 0x00, 0x80}, "红外/不聚焦/不报警"},
+        {IDC_SETTINGS_AUTOFOCUS_SET, {0x90, 0xEB, 0x01, 0xE9, 0x04, 0x00, 0xE9, 0xE9, 0x33, 0x33, 0x96, 0x6D}, "红光/聚焦/不报警"},
+        {IDC_SETTINGS_AUTOFOCUS_CANCEL, {0x90, 0xEB, 0x01, 0xB9, 0x04, 0x00, 0xB9, 0xB9, 0xCC, 0xCC, 0xFB, 0xB1}, "红光/不聚焦/不报警"},
+        {IDC_SETTINGS_ALARM, {}, "红光/不聚焦/报警"},
+        {IDC_SETTINGS_NO_ALARM, {}, "红光/不聚焦/不报警"},
+        {IDC_SETTINGS_MODEL_CANCEL, {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x33, 0xF0, 0x01}, "红光/不聚焦/不报警"},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
+            EXPECT_EQ(States(w), "红光/不聚焦/不报警 QZR-L1N 1-标准型");
+            w.Click(c.button);
+            EXPECT_EQ(States(w), std::string(c.states) + " QZR-L1N 1-标准型");
+        });
+        EXPECT_EQ(rig.Line(), c.frame) << c.button;
+    }
+    Rig outside(false);
+    EXPECT_FALSE(InChildWindow(outside.console, IDC_SETTING, [](ChildWindow&) {}));
+}
+
+// Reopened, the dialog shows what was remembered: infrared reads "红光", a
+// function mode of 3 preselects 1, a mode of 2 preselects 2. The first Batch
+// Setting opens it and sends what was chosen there.
+TEST(SettingsDialog, ShowsTheRememberedChoicesAgain)
+{
+    Rig rig;
+    rig.Dialog(IDC_BATCH_SETTING, [&](ChildWindow& w) {
+        w.Click(IDC_SETTINGS_INFRARED);
+        w.Click(IDC_SETTINGS_AUTOFOCUS_SET);
+        w.Click(IDC_SETTINGS_ALARM);
+        w.Select(IDC_SETTINGS_FUNCTION, "3-短时暴光");
+        w.Click(IDC_SETTINGS_MODEL_SET);
+    });
+    const Bytes line = rig.Line();
+    EXPECT_EQ(Bytes(line.end() - 14, line.end()),
+              (Bytes{0x90, 0xEB, 0x01, 0xE8, 0x06, 0x00, 0xCC, 0x33, 0x33, 0x11, 0x11, 0x03, 0x4E, 0x15}));
+    rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
+        EXPECT_EQ(States(w), "红光/聚焦/报警 QZR-L1N 1-标准型");
+        w.Select(IDC_SETTINGS_MODEL, "星光级");  // no model: told before and after the wait
+        w.Select(IDC_SETTINGS_FUNCTION, "2-不延时直拍");
+        w.Click(IDC_SETTINGS_MODEL_SET);
+    });
+    EXPECT_EQ(rig.console.Messages(), (std::vector<std::string>{"型号出错--未知", "型号出错--未知"}));
+    EXPECT_EQ(rig.writes.size(), 2u);
+    rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
+        EXPECT_EQ(States(w), "红光/聚焦/报警 星光级 2-不延时直拍");
+        EXPECT_EQ(w.backend.Window(w.dialog)->ComboSelection(IDC_SETTINGS_MODEL), 16) << "from the second item on";
+    });
+}
+
+// The model, a second later the function mode by the number before the "-".
+TEST(SettingsDialog, ModelThenFunctionModeASecondLater)
+{
+    const Bytes modelM2 = {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xE0, 0x03};
+    const struct {
+        const char* function;
+        Bytes frame;
+    } cases[] = {
+        {"12-abc", {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x0C, 0x0C, 0xA9, 0x05}},
+        {"x-1", {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x00, 0x00, 0x48, 0x81}},
+        {"-3", {}},
+        {"3", {}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
+            w.Select(IDC_SETTINGS_MODEL, "QZR-M2");
+            w.SetText(IDC_SETTINGS_FUNCTION, c.function);
+            w.Click(IDC_SETTINGS_MODEL_SET);
+        });
+        ASSERT_EQ(rig.writes.size(), c.frame.empty() ? 1u : 2u) << c.function;
+        EXPECT_EQ(rig.writes[0].second, modelM2);
+        if (!c.frame.empty()) {
+            EXPECT_EQ(rig.writes[1].second, c.frame) << c.function;
+            EXPECT_EQ(rig.writes[1].first - rig.writes[0].first, 1000u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qzr::test
