@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
-#include <utility>
 
 #include "protocol/burst.h"
 #include "protocol/camera_id.h"
@@ -45,12 +43,15 @@ Bytes Stamped(Bytes frame)
     return frame;
 }
 
+std::uint8_t IdOf(Span b) { return b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0; }
+
 // Field values of every kind, taken from the input in turn: the builders'
 // frames are read back for whatever values the damage or the fuzzer thinks of.
 class Fields {
 public:
     explicit Fields(Span b) : m_b(b) {}
     std::uint8_t Byte() { return m_b.empty() ? 0 : m_b[m_next++ % m_b.size()]; }
+    bool Flag() { return Byte() & 1; }
     std::uint16_t Word()
     {
         const std::uint8_t low = Byte();
@@ -73,15 +74,9 @@ bool Rebuilds(const Bytes& built, Span input)
 {
     return built.size() == input.size() && std::equal(built.begin(), built.end() - 2, input.begin());
 }
-
-// The decoder takes the builder's frame and reads `fields` back.
-template <class Parse, class Project, class Value>
-bool TakesBack(Parse parse, const Bytes& built, Project project, const Value& fields)
-{
-    const auto read = parse(Span(built));
-    return read && project(*read) == fields;
-}
-const auto Same = [](const auto& value) { return value; };
+#define QZR_REBUILT(verdict, parse, ...)          \
+    if ([[maybe_unused]] const auto r = parse(b)) \
+    (verdict).Keep(Rebuilds(__VA_ARGS__, b), #parse " takes only what " #__VA_ARGS__ " makes")
 
 void CheckEnvelope(Span b, Verdict& v)
 {
@@ -89,17 +84,14 @@ void CheckEnvelope(Span b, Verdict& v)
     QZR_KEEP(v, !header || (b.size() >= frame::kPayloadOffset && HasFrameHead(b) &&
                             header->cameraId == b[frame::kIdOffset] && header->command == b[frame::kCommandOffset] &&
                             header->payloadLength == ReadLe16(b.data() + frame::kLengthOffset)));
-    QZR_KEEP(v, !header || LengthField(b) == header->payloadLength);
-    QZR_KEEP(v, b.size() >= frame::kPayloadOffset || LengthField(b) == 0);
+    QZR_KEEP(v, header ? LengthField(b) == header->payloadLength : b.size() >= 6 || LengthField(b) == 0);
     QZR_KEEP(v, HasFrameHead(b) == (b.size() >= 2 && b[0] == frame::kHead0 && b[1] == frame::kHead1));
     QZR_KEEP(v, !HasValidCrc(b) || b.size() >= 4);
     const Span payload = ReplyPayload(b);
     QZR_KEEP(v, b.size() <= frame::kOverhead ? payload.empty()
                                              : payload.data() == b.data() + frame::kPayloadOffset &&
                                                    payload.size() == b.size() - frame::kOverhead);
-    CarriedCrc(b);
     HasJpegStart(b);
-    FrameCrc(b.data(), b.size());
     // Stamped, any frame checks; then any one byte after the head changed, it does not.
     if (b.size() >= 4) {
         Bytes frame = Stamped(Bytes(b.begin(), b.end()));
@@ -136,16 +128,14 @@ void CheckWholePackage(Span b, Verdict& v)
         QZR_KEEP(v, !picture || (gathered->complete && gathered->picture.data() == picture->data()));
     }
     // A JPEG start where the length belongs is what a header would read as 0xFFD8FF.
-    QZR_KEEP(v, !SnapshotLengthMissing(b) || (b.size() >= snapshot::kDataOffset && (!header || header->pictureLength == 0xFFD8FF)));
-    if (const auto request = ParseSnapshotRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSnapshotRequest(b[frame::kIdOffset], request->resolution, request->quality), b));
+    QZR_KEEP(v, !SnapshotLengthMissing(b) || (b.size() >= 7 && (!header || header->pictureLength == 0xFFD8FF)));
+    QZR_REBUILT(v, ParseSnapshotRequest, BuildSnapshotRequest(IdOf(b), r->resolution, r->quality));
 
     // The input as a picture, and its fields as a request, built and read back.
     Fields f(b);
-    const std::uint8_t id = f.Byte(), resolution = f.Byte(), quality = f.Byte();
-    QZR_KEEP(v, TakesBack(ParseSnapshotRequest, BuildSnapshotRequest(id, resolution, quality),
-                          [](auto r) { return std::pair(r.resolution, r.quality); }, std::pair(resolution, quality)));
-    const Bytes reply = BuildSnapshotReply(id, b);
+    const PictureRequest request{f.Byte(), f.Byte()};
+    QZR_KEEP(v, ParseSnapshotRequest(BuildSnapshotRequest(f.Byte(), request.resolution, request.quality)) == request);
+    const Bytes reply = BuildSnapshotReply(f.Byte(), b);
     const auto whole = SnapshotPicture(reply);
     QZR_KEEP(v, HasValidCrc(reply) && whole && std::ranges::equal(*whole, b));
     const Span cut = Span(reply).first(reply.size() - 1);
@@ -156,7 +146,6 @@ void CheckWholePackage(Span b, Verdict& v)
 
 void CheckSubPacketReplies(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
     // Each reply has its size and its command.
     const auto is = [&](std::size_t size, std::uint8_t command) {
         return b.size() == size && HasFrameHead(b) && b[frame::kCommandOffset] == command;
@@ -166,44 +155,39 @@ void CheckSubPacketReplies(Span b, Verdict& v)
     QZR_KEEP(v, !ParseSubPacketStartReply(b) || is(subpacket::kStartReplyLength, CMD_SUBPACKET_START));
     QZR_KEEP(v, !ParseSimpleSubPacketReply(b) || is(subpacket::kSimpleReplyLength, CMD_SIMPLE_SUBPACKET));
     QZR_KEEP(v, !ParseImageReadyAnnouncement(b) || is(subpacket::kImageReadyLength, CMD_IMAGE_READY));
-    IsPacketReplyHead(b, id);
+    IsPacketReplyHead(b, IdOf(b));
     if (b.size() >= subpacket::kPacketDataOffset) {  // the reader takes these fields from nine bytes on
         PacketSizeField(b);
         PacketNumberField(b);
     }
-    if (const auto reply = ParsePacketReply(b)) {
-        QZR_KEEP(v, reply->data.size() == b.size() - subpacket::kPacketOverhead && Within(reply->data, b));
-        QZR_KEEP(v, reply->crcOk == HasValidCrc(b));
-    }
+    if (const auto reply = ParsePacketReply(b))
+        QZR_KEEP(v, reply->data.size() == b.size() - subpacket::kPacketOverhead && Within(reply->data, b) &&
+                        reply->crcOk == HasValidCrc(b));
     // The stretch length the console asked for may be anything, the largest sizes included.
     for (std::size_t length : {b.size() - std::min<std::size_t>(b.size(), subpacket::kStretchOverhead), b.size(),
-                               std::size_t{0}, std::size_t{0xFFFF}, SIZE_MAX - 7, SIZE_MAX - 1, SIZE_MAX}) {
+                               std::size_t{0}, std::size_t{0xFFFF}, SIZE_MAX - 7, SIZE_MAX - 1, SIZE_MAX})
         if (const auto stretch = ParseReadImageReply(b, length))
             QZR_KEEP(v, stretch->data.size() == length && Within(stretch->data, b) &&
                             stretch->data.data() == b.data() + subpacket::kStretchDataOffset &&
                             stretch->crcOk == HasValidCrc(b));
-    }
 
     // Replies built of the input's fields, and of the input as data, read back.
     Fields f(b);
-    const std::uint8_t cameraId = f.Byte();
-    QZR_KEEP(v, IsSetPictureReply(BuildSetPictureReply(cameraId, f.Byte(), f.Byte())));
+    const std::uint8_t id = f.Byte();
     const std::uint16_t size = f.Word(), total = f.Word();
     const std::uint32_t length = f.Long(), size24 = f.Long() & 0xFFFFFF;
-    QZR_KEEP(v, TakesBack(ParseSetPacketSizeReply, BuildSetPacketSizeReply(cameraId, size), Same, size));
-    QZR_KEEP(v, TakesBack(ParseSubPacketStartReply, BuildSubPacketStartReply(cameraId, {length, total}),
-                          [](auto r) { return std::pair(r.pictureLength, r.packetCount); }, std::pair(length, total)));
-    QZR_KEEP(v, TakesBack(ParseSimpleSubPacketReply, BuildSimpleSubPacketReply(cameraId, {size24, total, size}),
-                          [](auto r) { return std::tuple(r.pictureSize, r.packetTotal, r.packetSize); },
-                          std::tuple(size24, total, size)));
-    QZR_KEEP(v, TakesBack(ParseImageReadyAnnouncement, BuildImageReadyAnnouncement(cameraId, size24),
-                          [](auto r) { return std::pair(r.cameraId, r.pictureSize); }, std::pair(cameraId, size24)));
-    const Bytes packet = BuildPacketReply(cameraId, size, b);
+    QZR_KEEP(v, IsSetPictureReply(BuildSetPictureReply(id, f.Byte(), f.Byte())));
+    QZR_KEEP(v, ParseSetPacketSizeReply(BuildSetPacketSizeReply(id, size)) == size);
+    QZR_KEEP(v, ParseSubPacketStartReply(BuildSubPacketStartReply(id, {length, total})) == SubPacketStart{length, total});
+    const SimpleSubPacketReply simple{size24, total, size};
+    QZR_KEEP(v, ParseSimpleSubPacketReply(BuildSimpleSubPacketReply(id, simple)) == simple);
+    QZR_KEEP(v, ParseImageReadyAnnouncement(BuildImageReadyAnnouncement(id, size24)) == ImageReady{id, size24});
+    const Bytes packet = BuildPacketReply(id, size, b);
     const auto again = ParsePacketReply(packet);
-    QZR_KEEP(v, again && again->crcOk && again->cameraId == cameraId && again->packetNumber == size &&
-                    std::ranges::equal(again->data, b) && IsPacketReplyHead(packet, cameraId));
+    QZR_KEEP(v, again && again->crcOk && again->cameraId == id && again->packetNumber == size &&
+                    std::ranges::equal(again->data, b) && IsPacketReplyHead(packet, id));
     // A stretch is read as long as it was asked for; a shorter one not at all.
-    const Bytes stretch = BuildReadImageReply(cameraId, b);
+    const Bytes stretch = BuildReadImageReply(id, b);
     for (std::size_t asked = 0; asked <= b.size() + 1; asked += 1 + b.size() / 3) {
         const auto read = ParseReadImageReply(stretch, asked);
         QZR_KEEP(v, asked > b.size() ? !read : read && read->crcOk && std::ranges::equal(read->data, b.first(asked)));
@@ -212,57 +196,40 @@ void CheckSubPacketReplies(Span b, Verdict& v)
 
 void CheckRequests(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    if (const auto r = ParseSetPictureRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetPictureRequest(id, r->resolution, r->quality), b));
-    if (const auto size = ParseSetPacketSizeRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetPacketSizeRequest(id, *size), b));
-    if (IsSubPacketStartRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSubPacketStartRequest(id), b));
-    if (const auto number = ParseGetPacketRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildGetPacketRequest(id, *number), b));
-    if (const auto r = ParseSimpleSubPacketRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSimpleSubPacketRequest(id, *r), b));
-    if (const auto r = ParseReadImageRequest(b))
-        QZR_KEEP(v, r->offset <= 0xFFFFFFu && TakesBack(ParseReadImageRequest, BuildReadImageRequest(id, *r),
-                                                         [](auto q) { return std::pair(q.offset, q.length); },
-                                                         std::pair(r->offset, r->length)));
+    const std::uint8_t id = IdOf(b);
+    QZR_REBUILT(v, ParseSetPictureRequest, BuildSetPictureRequest(id, r->resolution, r->quality));
+    QZR_REBUILT(v, ParseSetPacketSizeRequest, BuildSetPacketSizeRequest(id, *r));
+    QZR_REBUILT(v, IsSubPacketStartRequest, BuildSubPacketStartRequest(id));
+    QZR_REBUILT(v, ParseGetPacketRequest, BuildGetPacketRequest(id, *r));
+    QZR_REBUILT(v, ParseSimpleSubPacketRequest, BuildSimpleSubPacketRequest(id, *r));
+    QZR_REBUILT(v, ParseSetIdRequest, BuildSetIdRequest(id, *r));
+    QZR_REBUILT(v, ParseSetBaudRequest, BuildSetBaudRequest(id, r->baudCode, r->save));
+    QZR_REBUILT(v, ParseOsdFrame, BuildOsdFrame(r->cameraId, r->x, r->y, r->size, r->text));
     if (IsQueryIdRequest(b)) {
         Bytes query = BuildQueryIdRequest();
         query[frame::kIdOffset] = id;  // asked of any id
         QZR_KEEP(v, Rebuilds(query, b));
     }
-    if (const auto newId = ParseSetIdRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetIdRequest(id, *newId), b));
-    if (const auto r = ParseSetBaudRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetBaudRequest(id, r->baudCode, r->save), b));
-    if (const auto osd = ParseOsdFrame(b))
-        QZR_KEEP(v, Rebuilds(BuildOsdFrame(osd->cameraId, osd->x, osd->y, osd->size, osd->text), b));
+    if (const auto r = ParseReadImageRequest(b))
+        QZR_KEEP(v, r->offset <= 0xFFFFFFu && ParseReadImageRequest(BuildReadImageRequest(id, *r)) == *r);
 
     // The console's requests of the input's fields, taken and read back.
     Fields f(b);
     const std::uint8_t cameraId = f.Byte(), x = f.Byte(), y = f.Byte();
     const std::uint16_t word = f.Word();
-    const bool flag = x & 1;
-    QZR_KEEP(v, TakesBack(ParseSetPictureRequest, BuildSetPictureRequest(cameraId, x, y),
-                          [](auto r) { return std::pair(r.resolution, r.quality); }, std::pair(x, y)));
-    QZR_KEEP(v, TakesBack(ParseSetPacketSizeRequest, BuildSetPacketSizeRequest(cameraId, word), Same, word));
+    const bool flag = f.Flag();
+    QZR_KEEP(v, ParseSetPictureRequest(BuildSetPictureRequest(cameraId, x, y)) == PictureRequest{x, y});
+    QZR_KEEP(v, ParseSetPacketSizeRequest(BuildSetPacketSizeRequest(cameraId, word)) == word);
     QZR_KEEP(v, IsSubPacketStartRequest(BuildSubPacketStartRequest(cameraId)) && IsQueryIdRequest(BuildQueryIdRequest()));
-    QZR_KEEP(v, TakesBack(ParseGetPacketRequest, BuildGetPacketRequest(cameraId, word), Same, word));
+    QZR_KEEP(v, ParseGetPacketRequest(BuildGetPacketRequest(cameraId, word)) == word);
     const SimpleSubPacketRequest simple{word, x, static_cast<std::uint8_t>(y % 100), flag};
-    QZR_KEEP(v, TakesBack(ParseSimpleSubPacketRequest, BuildSimpleSubPacketRequest(cameraId, simple),
-                          [](auto r) { return std::tuple(r.packetSize, r.resolution, r.quality, r.test); },
-                          std::tuple(simple.packetSize, simple.resolution, simple.quality, simple.test)));
-    const std::uint32_t offset = f.Long() & 0xFFFFFF;
-    QZR_KEEP(v, TakesBack(ParseReadImageRequest, BuildReadImageRequest(cameraId, {offset, word}),
-                          [](auto r) { return std::pair(r.offset, r.length); }, std::pair(offset, word)));
-    QZR_KEEP(v, TakesBack(ParseSetIdRequest, BuildSetIdRequest(cameraId, x), Same, x));
-    QZR_KEEP(v, TakesBack(ParseSetBaudRequest, BuildSetBaudRequest(cameraId, y, flag),
-                          [](auto r) { return std::pair(r.baudCode, r.save); }, std::pair(y, flag)));
-    const Bytes osdText(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), kMaxOsdTextBytes)));
-    QZR_KEEP(v, TakesBack(ParseOsdFrame, BuildOsdFrame(cameraId, word, x, y, osdText),
-                          [](auto r) { return std::tuple(r.x, r.y, r.size, r.text); },
-                          std::tuple(word, std::uint16_t{x}, y, osdText)));
+    QZR_KEEP(v, ParseSimpleSubPacketRequest(BuildSimpleSubPacketRequest(cameraId, simple)) == simple);
+    const ReadImageRequest read{f.Long() & 0xFFFFFF, word};
+    QZR_KEEP(v, ParseReadImageRequest(BuildReadImageRequest(cameraId, read)) == read);
+    QZR_KEEP(v, ParseSetIdRequest(BuildSetIdRequest(cameraId, x)) == x);
+    QZR_KEEP(v, ParseSetBaudRequest(BuildSetBaudRequest(cameraId, y, flag)) == SetBaudRequest{y, flag});
+    const OsdFrame osd{cameraId, word, x, y, Bytes(b.begin(), b.begin() + std::min<std::ptrdiff_t>(b.size(), kMaxOsdTextBytes))};
+    QZR_KEEP(v, ParseOsdFrame(BuildOsdFrame(cameraId, osd.x, osd.y, osd.size, osd.text)) == osd);
 }
 
 // The simulator's request reader on the input cut into pieces: it holds at
@@ -294,34 +261,22 @@ void CheckRequestReader(Span b, Verdict& v)
 // Serial number and production date, the notice, models and function modes.
 void CheckConfiguration(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    if (IsSerialNumberQuery(b))
-        QZR_KEEP(v, Rebuilds(BuildSerialNumberQuery(id), b));
-    if (IsModelQuery(b))
-        QZR_KEEP(v, Rebuilds(BuildModelQuery(id), b));
-    if (const auto code = ParseSetModelRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetModelRequest(id, *code), b));
-    if (const auto mode = ParseSetFunctionRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildSetFunctionRequest(id, *mode), b));
-    if (const auto batch = ParseBatchSettingRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildBatchSettingRequest(id, *batch), b));
+    const std::uint8_t id = IdOf(b);
+    QZR_REBUILT(v, IsSerialNumberQuery, BuildSerialNumberQuery(id));
+    QZR_REBUILT(v, IsModelQuery, BuildModelQuery(id));
+    QZR_REBUILT(v, ParseSetModelRequest, BuildSetModelRequest(id, *r));
+    QZR_REBUILT(v, ParseSetFunctionRequest, BuildSetFunctionRequest(id, *r));
+    QZR_REBUILT(v, ParseBatchSettingRequest, BuildBatchSettingRequest(id, *r));
     const auto serial = ParseSerialNumberReply(b);
     QZR_KEEP(v, !serial || (b.size() == kSerialNumberReplyLength && b[frame::kCommandOffset] == CMD_QUERY_SERIAL &&
                             serial->year < 99 && serial->month < 13 && serial->day < 32));
     const auto model = ParseModelReply(b);
     QZR_KEEP(v, !model || (b.size() == kModelReplyLength && b[frame::kCommandOffset] == CMD_MODEL_REPLY &&
-                           std::tuple(model->modelCode, model->modelCodeAgain, model->functionMode) ==
-                               std::tuple(b[9], b[10], b[11])));
-    // The notice is found wherever it starts in a read, and more bytes after it change nothing.
-    if (ContainsProductionDateNotice(b)) {
-        Bytes longer(b.begin(), b.end());
-        longer.push_back(0);
-        longer.insert(longer.begin(), 0x90);
-        QZR_KEEP(v, b.size() >= 9 && ContainsProductionDateNotice(longer));
-    }
+                           *model == ModelReply{b[9], b[10], b[11]}));
+    QZR_KEEP(v, !ContainsProductionDateNotice(b) || b.size() >= 9);
 
     Fields f(b);
-    const std::uint8_t cameraId = f.Byte(), code = f.Byte(), mode = f.Byte(), switches = f.Byte();
+    const std::uint8_t cameraId = f.Byte(), code = f.Byte(), mode = f.Byte();
     QZR_KEEP(v, IsSerialNumberQuery(BuildSerialNumberQuery(cameraId)) && IsModelQuery(BuildModelQuery(cameraId)));
     // The notice's eight bytes are found at the end of a read too, once it holds nine.
     const Bytes notice = BuildProductionDateNotice(cameraId);
@@ -329,34 +284,22 @@ void CheckConfiguration(Span b, Verdict& v)
     ending.insert(ending.end(), notice.begin(), notice.begin() + 8);
     QZR_KEEP(v, ContainsProductionDateNotice(ending) == !b.empty() && ContainsProductionDateNotice(notice));
     // A date out of range is built as given and read as no reply.
-    const SerialNumberReply sent{f.Long(), f.Byte(), f.Byte(), f.Byte(), (switches & 8) != 0};
+    const SerialNumberReply sent{f.Long(), f.Byte(), f.Byte(), f.Byte(), f.Flag()};
     const auto read = ParseSerialNumberReply(BuildSerialNumberReply(cameraId, sent));
-    const auto fields = [](const SerialNumberReply& r) {
-        return std::tuple(r.serialNumber, r.year, r.month, r.day, r.serialValid);
-    };
-    QZR_KEEP(v, sent.year < 99 && sent.month < 13 && sent.day < 32 ? read && fields(*read) == fields(sent) : !read);
-    QZR_KEEP(v, TakesBack(ParseModelReply, BuildModelReply(cameraId, code, mode),
-                          [](auto r) { return std::tuple(r.modelCode, r.modelCodeAgain, r.functionMode); },
-                          std::tuple(code, code, mode)));
-    QZR_KEEP(v, TakesBack(ParseSetModelRequest, BuildSetModelRequest(cameraId, code), Same, code));
-    QZR_KEEP(v, TakesBack(ParseSetFunctionRequest, BuildSetFunctionRequest(cameraId, mode), Same, mode));
-    const BatchSetting batch{(switches & 1) != 0, (switches & 2) != 0, (switches & 4) != 0, code, mode};
-    const auto batchFields = [](const BatchSetting& s) {
-        return std::tuple(s.whiteLight, s.autoFocus, s.alarm, s.modelCode, s.functionMode);
-    };
-    QZR_KEEP(v, TakesBack(ParseBatchSettingRequest, BuildBatchSettingRequest(cameraId, batch), batchFields,
-                          batchFields(batch)));
+    QZR_KEEP(v, sent.year < 99 && sent.month < 13 && sent.day < 32 ? read == sent : !read);
+    QZR_KEEP(v, ParseModelReply(BuildModelReply(cameraId, code, mode)) == ModelReply{code, code, mode});
+    QZR_KEEP(v, ParseSetModelRequest(BuildSetModelRequest(cameraId, code)) == code);
+    QZR_KEEP(v, ParseSetFunctionRequest(BuildSetFunctionRequest(cameraId, mode)) == mode);
+    const BatchSetting batch{f.Flag(), f.Flag(), f.Flag(), code, mode};
+    QZR_KEEP(v, ParseBatchSettingRequest(BuildBatchSettingRequest(cameraId, batch)) == batch);
 }
 
 // The motion area the console sends and the alarm a camera raises.
 void CheckMotion(Span b, Verdict& v)
 {
-    const auto areaFields = [](const MotionAreaRequest& r) { return std::tuple(r.cameraId, r.settings, r.area); };
-    if (const auto area = ParseMotionAreaFrame(b)) {
-        QZR_KEEP(v, b.size() == motion::kAreaFrameLength && b[frame::kCommandOffset] == CMD_SET_MOTION_AREA);
-        QZR_KEEP(v, TakesBack(ParseMotionAreaFrame, BuildMotionAreaFrame(area->cameraId, area->settings, area->area),
-                              areaFields, areaFields(*area)));
-    }
+    if (const auto area = ParseMotionAreaFrame(b))
+        QZR_KEEP(v, b.size() == motion::kAreaFrameLength && b[frame::kCommandOffset] == CMD_SET_MOTION_AREA &&
+                        ParseMotionAreaFrame(BuildMotionAreaFrame(area->cameraId, area->settings, area->area)) == *area);
     const auto alarm = ParseMotionAlarm(b);
     QZR_KEEP(v, !alarm || (b.size() == motion::kAlarmLength && b[frame::kCommandOffset] == CMD_MOTION_ALARM &&
                            *alarm == b[frame::kIdOffset]));
@@ -366,22 +309,19 @@ void CheckMotion(Span b, Verdict& v)
     MotionAreaRequest sent{f.Byte(), {f.Byte(), f.Byte(), f.Byte()}, {}};
     for (auto& cell : sent.area.cells)
         cell = f.Byte();
-    QZR_KEEP(v, TakesBack(ParseMotionAreaFrame, BuildMotionAreaFrame(sent.cameraId, sent.settings, sent.area),
-                          areaFields, areaFields(sent)));
+    QZR_KEEP(v, ParseMotionAreaFrame(BuildMotionAreaFrame(sent.cameraId, sent.settings, sent.area)) == sent);
     QZR_KEEP(v, ParseMotionAlarm(BuildMotionAlarm(sent.cameraId)) == sent.cameraId);
 }
 
 // The burst test window's frames and the quick shot request.
 void CheckBurst(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    if (const auto shoot = ParseBurstShootRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildBurstShootRequest(id, *shoot), b));
+    const std::uint8_t id = IdOf(b);
+    QZR_REBUILT(v, ParseBurstShootRequest, BuildBurstShootRequest(id, *r));
     if (const auto list = ParseListFilesRequest(b))
-        QZR_KEEP(v, TakesBack(ParseListFilesRequest, BuildListFilesRequest(id, *list), Same, *list));
+        QZR_KEEP(v, ParseListFilesRequest(BuildListFilesRequest(id, *list)) == *list);
     if (const auto file = ParseGetFileRequest(b))
-        QZR_KEEP(v, file->name.size() <= burst::kNameLength &&
-                        TakesBack(ParseGetFileRequest, BuildGetFileRequest(id, *file), Same, *file));
+        QZR_KEEP(v, file->name.size() <= burst::kNameLength && ParseGetFileRequest(BuildGetFileRequest(id, *file)) == *file);
     if (IsQuickSnapshotRequest(b)) {
         Bytes built = BuildQuickSnapshotRequest();
         built[frame::kIdOffset] = id;  // any camera's id is taken
@@ -390,7 +330,7 @@ void CheckBurst(Span b, Verdict& v)
     QZR_KEEP(v, ParseBurstState(b) == (b.size() > burst::kStatusOffset ? std::optional(b[7]) : std::nullopt));
     QZR_KEEP(v, IsExactlyOneFrame(b) == (b.size() > 6 && b.size() == LengthField(b) + frame::kOverhead));
     // The names of a list, built again, are read back as they were (cut to a name's length).
-    std::vector<std::string> names;
+    std::vector<std::string> names, again;
     for (const Span entry : FileListEntries(b)) {
         const std::string_view name = FileEntryText(entry);
         QZR_KEEP(v, entry.size() == burst::kEntryLength && Within(entry, b) && name.size() <= entry.size());
@@ -398,23 +338,20 @@ void CheckBurst(Span b, Verdict& v)
     }
     QZR_KEEP(v, names.size() <= LengthField(b) / burst::kEntryLength);
     const Bytes list = BuildFileListReply(id, names);
-    std::vector<std::string> again;
     for (const Span entry : FileListEntries(list))
         again.emplace_back(FileEntryText(entry));
     QZR_KEEP(v, again == names && IsExactlyOneFrame(list) && HasValidCrc(list));
 
     Fields f(b);
-    const std::uint8_t cameraId = f.Byte();
+    const std::uint8_t cameraId = f.Byte(), count = f.Byte();
     const CameraTime time{2000 + f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte()};
     const BurstShootRequest shoot{f.Byte(), f.Byte(), f.Byte(), f.Byte(), time};
-    QZR_KEEP(v, TakesBack(ParseBurstShootRequest, BuildBurstShootRequest(cameraId, shoot), Same, shoot));
-    const std::uint8_t count = f.Byte();
-    const bool latest = time == CameraTime{2000, 0, 0, 0, 0, 0}, after = count & 1;
-    const ListFilesRequest listRequest{count, after, latest ? std::nullopt : std::optional(time)};
-    QZR_KEEP(v, TakesBack(ParseListFilesRequest, BuildListFilesRequest(cameraId, listRequest), Same, listRequest));
-    const std::string name = names.empty() ? std::string("20260305140709_01") : names.front();
-    const GetFileRequest file{f.Word(), name};
-    QZR_KEEP(v, TakesBack(ParseGetFileRequest, BuildGetFileRequest(cameraId, file), Same, file));
+    QZR_KEEP(v, ParseBurstShootRequest(BuildBurstShootRequest(cameraId, shoot)) == shoot);
+    const bool latest = time == CameraTime{2000, 0, 0, 0, 0, 0};  // six zero bytes
+    const ListFilesRequest listRequest{count, f.Flag(), latest ? std::nullopt : std::optional(time)};
+    QZR_KEEP(v, ParseListFilesRequest(BuildListFilesRequest(cameraId, listRequest)) == listRequest);
+    const GetFileRequest file{f.Word(), names.empty() ? std::string("20260305140709_01") : names.front()};
+    QZR_KEEP(v, ParseGetFileRequest(BuildGetFileRequest(cameraId, file)) == file);
     QZR_KEEP(v, ParseBurstState(BuildBurstStatus(cameraId, count, f.Byte())) == count);
     QZR_KEEP(v, IsQuickSnapshotRequest(BuildQuickSnapshotRequest()));
 }
@@ -423,13 +360,10 @@ void CheckBurst(Span b, Verdict& v)
 // camera's requests gathered across reads as the console gathers them.
 void CheckFirmware(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    if (const auto plan = ParseUpgradeStart(b))
-        QZR_KEEP(v, Rebuilds(BuildUpgradeStart(id, *plan), b));
+    QZR_REBUILT(v, ParseUpgradeStart, BuildUpgradeStart(IdOf(b), *r));
     if (const auto packet = ParseUpgradePacket(b))
         QZR_KEEP(v, Within(packet->data, b) && BuildUpgradePacket(packet->cameraId, packet->index, packet->data) ==
                                                    Bytes(b.begin(), b.end()));
-
     // The reads: the first byte sets their size, the second the console's id.
     if (b.size() >= 2) {
         const std::size_t piece = 1 + b[0] % 48;
@@ -454,19 +388,18 @@ void CheckFirmware(Span b, Verdict& v)
     Fields f(b);
     const std::uint8_t cameraId = f.Byte();
     const UpgradePlan plan{f.Word(), f.Word()};
-    QZR_KEEP(v, TakesBack(ParseUpgradeStart, BuildUpgradeStart(cameraId, plan), Same, plan));
+    QZR_KEEP(v, ParseUpgradeStart(BuildUpgradeStart(cameraId, plan)) == plan);
     const std::uint16_t index = f.Word();
     const Bytes packet = BuildUpgradePacket(cameraId, index, b);
     const auto read = ParseUpgradePacket(packet);
     QZR_KEEP(v, read && read->cameraId == cameraId && read->index == index && std::ranges::equal(read->data, b));
-    // A request split in two reads, the head in the first, is gathered whole; an
-    // empty read changes nothing.
+    // A request split in two reads, the head in the first, is gathered whole;
+    // an empty read changes nothing.
     for (const Bytes& request : {BuildUpgradeRequest(cameraId, index), BuildUpgradeDone(cameraId, index)}) {
         UpgradeRequestGatherer gatherer;
-        const std::size_t split = 2 + index % (request.size() - 2);  // the first read holds 90 EB
-        gatherer.Offer(Span(request).first(split));
-        gatherer.Offer({});
-        gatherer.Offer(Span(request).subspan(split));
+        const std::size_t split = 2 + index % (request.size() - 2);
+        for (const Span chunk : {Span(request).first(split), Span{}, Span(request).subspan(split)})
+            gatherer.Offer(chunk);
         const UpgradeRequest got = ReadUpgradeRequest(gatherer.Gathered(), cameraId);
         QZR_KEEP(v, got.state == UpgradeRequestState::Complete && got.crcOk && got.index == index &&
                         got.command == request[frame::kCommandOffset]);
@@ -475,55 +408,46 @@ void CheckFirmware(Span b, Verdict& v)
 
 // Lens, light, autofocus, test pattern and the model cancel the console
 // sends, and the lens status a camera answers with.
+Bytes BuildLensRequest(std::uint8_t cameraId, const LensRequest& r)
+{
+    switch (r.kind) {
+    case LensRequest::Kind::Zoom: return BuildZoomRequest(cameraId, r.zoom);
+    case LensRequest::Kind::CheckLens: return BuildCheckLensRequest(cameraId);
+    case LensRequest::Kind::Focus: return BuildFocusRequest(cameraId);
+    case LensRequest::Kind::ZoomReset: return BuildZoomResetRequest(cameraId);
+    case LensRequest::Kind::FocusReset: return BuildFocusResetRequest(cameraId);
+    }
+    return {};
+}
+
 void CheckLens(Span b, Verdict& v)
 {
-    const std::uint8_t id = b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0;
-    const auto lensRequest = [](std::uint8_t cameraId, const LensRequest& r) {
-        switch (r.kind) {
-        case LensRequest::Kind::Zoom: return BuildZoomRequest(cameraId, r.zoom);
-        case LensRequest::Kind::CheckLens: return BuildCheckLensRequest(cameraId);
-        case LensRequest::Kind::Focus: return BuildFocusRequest(cameraId);
-        case LensRequest::Kind::ZoomReset: return BuildZoomResetRequest(cameraId);
-        case LensRequest::Kind::FocusReset: return BuildFocusResetRequest(cameraId);
-        }
-        return Bytes{};
-    };
-    if (const auto r = ParseLensRequest(b))
-        QZR_KEEP(v, Rebuilds(lensRequest(id, *r), b));
-    if (IsFocusValueRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildFocusValueRequest(id), b));
-    if (const auto on = ParseLedRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildLedRequest(id, *on), b));
-    if (const auto white = ParseLightRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildLightRequest(id, *white), b));
-    if (const auto on = ParseAutoFocusRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildAutoFocusRequest(id, *on), b));
-    if (const auto descending = ParseTestPattern(b))
-        QZR_KEEP(v, Rebuilds(BuildTestPattern(id, *descending), b));
-    if (IsModelCancelRequest(b))
-        QZR_KEEP(v, Rebuilds(BuildModelCancelRequest(id), b));
+    const std::uint8_t id = IdOf(b);
+    QZR_REBUILT(v, ParseLensRequest, BuildLensRequest(id, *r));
+    QZR_REBUILT(v, IsFocusValueRequest, BuildFocusValueRequest(id));
+    QZR_REBUILT(v, ParseLedRequest, BuildLedRequest(id, *r));
+    QZR_REBUILT(v, ParseLightRequest, BuildLightRequest(id, *r));
+    QZR_REBUILT(v, ParseAutoFocusRequest, BuildAutoFocusRequest(id, *r));
+    QZR_REBUILT(v, ParseTestPattern, BuildTestPattern(id, *r));
+    QZR_REBUILT(v, IsModelCancelRequest, BuildModelCancelRequest(id));
     const auto status = ParseLensStatus(b);
     QZR_KEEP(v, !status || (b.size() == lens::kStatusLength && b[frame::kCommandOffset] == CMD_LENS_STATUS &&
-                            std::tuple(status->zoom, status->zoomAgain, status->focus, status->focusAgain) ==
-                                std::tuple(b[6], b[7], b[8], b[9])));
+                            *status == LensStatus{b[6], b[7], b[8], b[9]}));
 
     Fields f(b);
-    const std::uint8_t cameraId = f.Byte(), zoom = f.Byte(), focus = f.Byte(), flags = f.Byte();
-    const bool on = flags & 1;
-    const auto kind = [](const LensRequest& r) { return std::pair(r.kind, r.zoom); };
+    const std::uint8_t cameraId = f.Byte(), zoom = f.Byte(), focus = f.Byte();
+    const bool on = f.Flag();
     using Kind = LensRequest::Kind;
-    QZR_KEEP(v, TakesBack(ParseLensRequest, BuildZoomRequest(cameraId, zoom), kind,
-                          zoom == lens::kCheckLens ? std::pair(Kind::CheckLens, std::uint8_t{0}) : std::pair(Kind::Zoom, zoom)));
+    QZR_KEEP(v, ParseLensRequest(BuildZoomRequest(cameraId, zoom)) ==
+                    (zoom == lens::kCheckLens ? LensRequest{Kind::CheckLens} : LensRequest{Kind::Zoom, zoom}));
     for (const Kind k : {Kind::CheckLens, Kind::Focus, Kind::ZoomReset, Kind::FocusReset})
-        QZR_KEEP(v, TakesBack(ParseLensRequest, lensRequest(cameraId, {k}), kind, std::pair(k, std::uint8_t{0})));
+        QZR_KEEP(v, ParseLensRequest(BuildLensRequest(cameraId, {k})) == LensRequest{k});
     QZR_KEEP(v, IsFocusValueRequest(BuildFocusValueRequest(cameraId)) && IsModelCancelRequest(BuildModelCancelRequest(cameraId)));
-    QZR_KEEP(v, TakesBack(ParseLedRequest, BuildLedRequest(cameraId, on), Same, on));
-    QZR_KEEP(v, TakesBack(ParseLightRequest, BuildLightRequest(cameraId, on), Same, on));
-    QZR_KEEP(v, TakesBack(ParseAutoFocusRequest, BuildAutoFocusRequest(cameraId, on), Same, on));
-    QZR_KEEP(v, TakesBack(ParseTestPattern, BuildTestPattern(cameraId, on), Same, on));
-    QZR_KEEP(v, TakesBack(ParseLensStatus, BuildLensStatus(cameraId, zoom, focus),
-                          [](auto s) { return std::tuple(s.zoom, s.zoomAgain, s.focus, s.focusAgain); },
-                          std::tuple(zoom, zoom, focus, focus)));
+    QZR_KEEP(v, ParseLedRequest(BuildLedRequest(cameraId, on)) == on);
+    QZR_KEEP(v, ParseLightRequest(BuildLightRequest(cameraId, on)) == on);
+    QZR_KEEP(v, ParseAutoFocusRequest(BuildAutoFocusRequest(cameraId, on)) == on);
+    QZR_KEEP(v, ParseTestPattern(BuildTestPattern(cameraId, on)) == on);
+    QZR_KEEP(v, ParseLensStatus(BuildLensStatus(cameraId, zoom, focus)) == LensStatus{zoom, zoom, focus, focus});
 }
 
 // Text off the line and typed text: camera text in any bytes shows as valid

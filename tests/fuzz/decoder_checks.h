@@ -31,7 +31,7 @@ public:
 private:
     const char* m_broken = nullptr;
 };
-#define QZR_KEEP(verdict, promise) (verdict).Keep((promise), #promise)
+#define QZR_KEEP(verdict, ...) (verdict).Keep((__VA_ARGS__), #__VA_ARGS__)
 
 // Decoders that read the same kind of bytes: valid input for damage to start
 // from, and the checks, which run the decoders on any input.
