@@ -34,7 +34,7 @@ Bytes FakeJpeg(std::size_t length)
 // The main window in sub-packet mode on an open port, "Save" ticked; the test is the camera.
 class SubPacketWindow : public ::testing::Test, public Rig {
 protected:
-    SubPacketWindow() : Rig(/*save=*/true) { console.Check(IDC_SUB_PACKET, 1); }
+    SubPacketWindow() : Rig({.save = true}) { console.Check(IDC_SUB_PACKET, 1); }
 
     // The one picture saved since the last look (none when there are more).
     Bytes Saved()
