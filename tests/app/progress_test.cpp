@@ -1,9 +1,8 @@
-// The bar over the status box follows a picture transfer: the bytes received
-// against the bytes announced and the rate on the window's clock; it empties
-// when the picture is complete, when the transfer is given up, and when the
-// port closes.
+// The bar over the status box follows a whole-package picture: the bytes
+// received against the bytes announced and the rate on the window's clock; it
+// empties when the picture is complete, when the transfer is given up, and
+// when the port closes. A sub-packet picture's bar is the sub-packet tests'.
 #include "protocol/snapshot.h"
-#include "protocol/subpacket.h"
 #include "sim/picture.h"
 #include "tests/app/console.h"
 
@@ -65,31 +64,6 @@ TEST(TransferProgress, EmptiesWhenAPictureIsGivenUp)
         }
         EXPECT_EQ(rig.Bar(), "idle") << c.why;
     }
-}
-
-// Simplified sub-packets: the picture's own length is the total, each
-// stretch read adds its bytes.
-TEST(TransferProgress, CountsTheStretchesOfASubPacketPicture)
-{
-    ProgressRig rig;
-    const Bytes jpeg = sim::MakeTestPicture({1, 5, false, 1});
-    rig.console.Check(IDC_SUB_PACKET, 1);
-    rig.console.SetText(IDC_PACKET_SIZE, "1024");
-    rig.console.Click(IDC_SNAPSHOT);
-    rig.Heard(12);
-    const auto size = static_cast<std::uint32_t>(jpeg.size());
-    rig.Send(BuildSimpleSubPacketReply(1, {size, static_cast<std::uint16_t>(PacketCount(size, 1024)), 1024}));
-    EXPECT_EQ(rig.Bar(), "0/" + std::to_string(size) + " bytes, 0 B/s");
-    for (std::uint32_t offset = 0; offset < size; offset += 1024) {
-        const auto request = ParseReadImageRequest(rig.Heard(14));
-        ASSERT_TRUE(request && request->offset == offset);
-        rig.Send(BuildReadImageReply(1, std::span(jpeg).subspan(offset, request->length)));
-        if (offset + request->length < size) {
-            EXPECT_EQ(rig.Bar().substr(0, rig.Bar().find('/')), std::to_string(offset + request->length));
-        }
-    }
-    EXPECT_EQ(rig.Bar(), "idle");
-    EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
 }
 
 }  // namespace
