@@ -92,7 +92,7 @@ TEST(WholePackageReception, CompletesAcrossAnySplit)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.sizes) + " after " + std::to_string(c.stray.size()) + " stray");
-        WholeRig rig(/*save=*/true);
+        WholeRig rig({.save = true});
         Console& console = rig.console;
         console.Select(IDC_RESOLUTION, "160x120");
         rig.Snap();
@@ -167,7 +167,7 @@ TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
 // working directory far longer than a short name buffer is kept whole.
 TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
 {
-    WholeRig rig(/*save=*/true);
+    WholeRig rig({.save = true});
     std::filesystem::path deep = rig.dir.Path() / std::string(200, 'a') / std::string(200, 'b') / std::string(200, 'c');
     std::filesystem::create_directories(deep);
     std::filesystem::current_path(deep);
@@ -232,7 +232,7 @@ TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
 TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
 {
     for (bool log : {true, false}) {
-        Rig rig(/*save=*/false, log);
+        Rig rig({.log = log});
         const std::pair<std::string, std::string> lines[] = {
             {"senser ok\n", "sen,ser, ok\r\n"}, {"senser ok, camera 2\n", "senser ok, ca,mer,a 2\r\n"},
             {"1234\n", "1,234\r\n"},            {"12345678\n", "12,345,678\r\n"},
@@ -286,7 +286,7 @@ TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
 // events it meets are dropped, so what arrives meanwhile waits in the port.
 TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
 {
-    WholeRig rig(/*save=*/true);
+    WholeRig rig({.save = true});
     Console& console = rig.console;
     const int port = console.dialog.Session().Port().Handle();
     rig.Snap();
@@ -351,7 +351,7 @@ TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
     WholeRig open;
     run(open, IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT);
     run(open, IDC_CONTINUOUS_CAPTURE, IDC_WHOLE_PACKAGE);
-    WholeRig closed(/*save=*/false, /*log=*/false, /*connect=*/false);
+    WholeRig closed({.connect = false});
     closed.console.Click(IDC_SNAPSHOT);
     closed.console.Click(IDC_CONTINUOUS_CAPTURE);
     EXPECT_EQ(closed.console.Messages(), std::vector<std::string>(2, "Please open the serial port first"));

@@ -8,16 +8,20 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/camera_test_dlg.h"
+#include "config/settings_store.h"
 #include "headless/backend.h"
 #include "protocol/frame.h"
 #include "res/resource.h"
+#include "serial/line_rate.h"
 #include "sim/picture.h"
 #include "tests/support/pty.h"
 
@@ -45,6 +49,10 @@ inline std::string ReadFile(const std::filesystem::path& path)
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 // A real JPEG from the simulator's test card; `number` makes two pictures differ.
 inline Bytes Jpeg(std::uint8_t resolution, unsigned number = 1) { return sim::MakeTestPicture({resolution, 12, false, number}); }
 
@@ -54,8 +62,11 @@ public:
         : m_scope(backend)
     {
         dialog.SetPortSource([ports] { return ports; });
-        dialog.Session().Port().SetWriteTrace([this](std::span<const std::uint8_t> bytes) {
-            writes.push_back({backend.NowMs(), Bytes(bytes.begin(), bytes.end())});
+        CSerialPort& port = dialog.Session().Port();
+        port.SetWriteTrace([this, &port](std::span<const std::uint8_t> bytes) {
+            writes.push_back({backend.NowMs(), Bytes(bytes.begin(), bytes.end()), LineRate(port.Handle()).value_or(0)});
+            if (onWrite)
+                onWrite(writes.back().bytes);
         });
     }
     ~Console()
@@ -109,14 +120,28 @@ public:
         Tick();
     }
 
+    // All the console wrote since the last look.
+    Bytes Line()
+    {
+        Bytes line;
+        for (const Write& write : writes)
+            line.insert(line.end(), write.bytes.begin(), write.bytes.end());
+        writes.clear();
+        return line;
+    }
+
     headless::HeadlessBackend backend{headless::ClockMode::Virtual};
     CCameraTestDlg dialog;
-    // Every write to the port as the line got it: when (virtual ms) and what.
+    // Every write to the port as the line got it: when (virtual ms), what, at
+    // which line rate.
     struct Write {
         std::uint64_t ms;
         Bytes bytes;
+        std::uint32_t rate;
     };
     std::vector<Write> writes;
+    // Runs after each write is recorded: a camera that answers at once.
+    std::function<void(const Bytes&)> onWrite;
 
 private:
     headless::CurrentBackendScope m_scope;
@@ -168,16 +193,41 @@ private:
     std::filesystem::path m_path;
 };
 
-// The main window in a fresh working directory with "Save" and "Save logging"
-// as asked, its port open on a pseudo-terminal whose master side the test
-// plays as the camera.
-struct Rig {
-    explicit Rig(bool save = false, bool log = false, bool connect = true)
+// The workstation's settings in memory: the factory marker "key" and the
+// setting counter "Count".
+using Settings = std::map<std::string, std::string, std::less<>>;
+inline const Settings kFactorySettings = {{"key", "4711"}, {"Count", "17"}};
+struct MemoryStore final : ISettingsStore {
+    std::optional<std::string> Read(std::string_view name) const override
     {
+        const auto value = values.find(name);
+        return value == values.end() ? std::nullopt : std::optional(value->second);
+    }
+    bool Write(std::string_view name, std::string_view text) override
+    {
+        values.insert_or_assign(std::string(name), std::string(text));
+        return true;
+    }
+    Settings values;
+};
+
+struct RigOptions {
+    bool save = false, log = false, connect = true;
+    Settings settings = {};
+};
+
+// The main window in a fresh working directory with "Save" and "Save logging"
+// as asked and the settings given, its port open on a pseudo-terminal whose
+// master side the test plays as the camera.
+struct Rig {
+    explicit Rig(RigOptions options = {})
+    {
+        store.values = options.settings;
+        console.dialog.SetSettingsStore(&store);
         console.Open();
-        console.Check(IDC_SAVE_IMAGE, save);
-        console.Check(IDC_SAVE_LOG, log);
-        if (connect)
+        console.Check(IDC_SAVE_IMAGE, options.save);
+        console.Check(IDC_SAVE_LOG, options.log);
+        if (options.connect)
             console.Connect(camera.SlavePath());
     }
     // The next `n` bytes the camera receives.
@@ -200,6 +250,7 @@ struct Rig {
     }
 
     ScratchDirectory dir;
+    MemoryStore store;
     PtyPair camera;
     Console console;
 };

@@ -2,8 +2,6 @@
 // the watched cells, the boxes, the base image), and what a confirmed area
 // becomes: the frame on the line, "pos.txt", "posText.txt"; the alarm.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "motion/motion_area_dlg.h"
@@ -16,12 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using headless::DrawOp;
 using Cells = std::set<std::pair<int, int>>;  // (row, column)
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class AreaDialog : public ::testing::Test {
 protected:
@@ -153,8 +145,7 @@ TEST_F(AreaDialog, BaseImage)
     Bytes jpeg = sim::MakeTestPicture({});
     for (std::size_t size : {512000, 512001}) {
         jpeg.resize(size, 0x00);
-        std::ofstream(directory.Path() / std::to_string(size), std::ios::binary)
-            .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(size));
+        WriteFile(directory.Path() / std::to_string(size), jpeg);
     }
     std::ofstream(directory.Path() / "text") << "not a picture";
     const fs::path shortRead = "/sys/devices/system/cpu/online";  // claims a page, holds a line
@@ -182,9 +173,9 @@ TEST_F(AreaDialog, BaseImage)
 }
 
 // The main window's button, with the dialog run by the test.
-class MotionDetection : public ::testing::Test {
+class MotionDetection : public ::testing::Test, public Rig {
 protected:
-    void SetUp() override { console.Open(); }
+    MotionDetection() : Rig({.connect = false}) {}
     void Confirm(std::initializer_list<std::pair<int, const char*>> typed = {}, int clicked = 0)
     {
         console.backend.SetModalHandler([&](ui::CDialog& motion) {
@@ -196,10 +187,6 @@ protected:
         });
         console.Click(IDC_MOTION_DETECTION);
     }
-
-    ScratchDirectory directory;
-    PtyPair camera;
-    Console console;
 };
 
 // One frame of 120 bytes written a byte at a time, neither logged nor kept
@@ -209,11 +196,9 @@ TEST_F(MotionDetection, AreaGoesToTheCameraAndBothFiles)
 {
     console.Connect(camera.SlavePath());
     console.Check(IDC_SAVE_LOG, 1);
-    std::size_t writes = 0;
-    console.dialog.Session().Port().SetWriteTrace([&](std::span<const std::uint8_t> b) { writes += b.size() == 1; });
     Confirm({}, IDC_MOTION_CENTRAL);
     EXPECT_EQ(CarriedCrc(camera.Read(120)), 0x7216);
-    EXPECT_EQ(ReadFile(directory.Path() / "pos.txt").substr(12, 12), std::string("\0\1\1\1\1\1\1\1\1\1\1\0", 12));
+    EXPECT_EQ(ReadFile(dir.Path() / "pos.txt").substr(12, 12), std::string("\0\1\1\1\1\1\1\1\1\1\1\0", 12));
     Confirm({{IDC_MOTION_SENSITIVITY, "300"}, {IDC_MOTION_INTERVAL, "256"}});
     const Bytes sent = camera.Read(120);
     EXPECT_EQ(Bytes(sent.begin() + 6, sent.begin() + 10), Bytes({44, 0, 4, 0}));
@@ -222,19 +207,19 @@ TEST_F(MotionDetection, AreaGoesToTheCameraAndBothFiles)
     empty.resize(118);
     empty.insert(empty.end(), {0x92, 0xF3});
     EXPECT_EQ(camera.Read(120), empty);
-    EXPECT_EQ(ReadFile(directory.Path() / "pos.txt"), std::string(108, '\0'));
-    const std::string text = ReadFile(directory.Path() / "posText.txt");
+    EXPECT_EQ(ReadFile(dir.Path() / "pos.txt"), std::string(108, '\0'));
+    const std::string text = ReadFile(dir.Path() / "posText.txt");
     EXPECT_EQ(text.size(), 360u);
     EXPECT_EQ(text.substr(0, 30) + text.substr(354), "90 EB 01 81 70 00 50 03 04 00 92 F3 ");
-    EXPECT_EQ(writes, 360u);
+    EXPECT_EQ(std::count_if(console.writes.begin(), console.writes.end(), [](const auto& w) { return w.bytes.size() == 1; }), 360);
     EXPECT_TRUE(console.dialog.Session().LastFrame().empty());
-    EXPECT_FALSE(fs::exists(directory.Path() / "loog.txt"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "loog.txt"));
 }
 
 TEST_F(MotionDetection, ClosedPortStillWritesTheFilesFirst)
 {
     std::vector<std::string> filesAtMessage;
-    console.backend.SetEventSink([&](const std::string&) { filesAtMessage = directory.Files(); });
+    console.backend.SetEventSink([&](const std::string&) { filesAtMessage = dir.Files(); });
     Confirm();
     EXPECT_EQ(console.Messages(), std::vector<std::string>{"Please open the serial port first"});
     EXPECT_EQ(filesAtMessage, (std::vector<std::string>{"pos.txt", "posText.txt"}));
@@ -257,15 +242,12 @@ TEST(MotionAlarm, ShownOnlyWhenReadWhole)
         {"sub-packet mode", true, {alarm}, ""},
     };
     for (const auto& c : cases) {
-        PtyPair camera;
-        Console console;
-        console.Open();
-        console.Connect(camera.SlavePath());
+        Rig rig;
         if (c.subPacket)
-            console.Click(IDC_SUB_PACKET);
+            rig.console.Click(IDC_SUB_PACKET);
         for (const Bytes& chunk : c.chunks)
-            console.Receive(camera, chunk);
-        EXPECT_EQ(console.Text(IDC_LOG), c.log) << c.name;
+            rig.Send(chunk);
+        EXPECT_EQ(rig.console.Text(IDC_LOG), c.log) << c.name;
     }
 }
 

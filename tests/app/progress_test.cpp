@@ -1,31 +1,16 @@
-// The bar over the status box follows a picture transfer: the bytes received
-// against the bytes announced and the rate on the window's clock; it empties
-// when the picture is complete, when the transfer is given up, and when the
-// port closes.
-#include <gtest/gtest.h>
-
+// The bar over the status box follows a whole-package picture: the bytes
+// received against the bytes announced and the rate on the window's clock; it
+// empties when the picture is complete, when the transfer is given up, and
+// when the port closes. A sub-packet picture's bar is the sub-packet tests'.
 #include "protocol/snapshot.h"
-#include "protocol/subpacket.h"
 #include "sim/picture.h"
 #include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {
 
-struct ProgressRig {
-    ProgressRig()
-    {
-        console.Open();
-        console.Connect(pty.SlavePath());
-    }
+struct ProgressRig : Rig {
     std::string Bar() const { return console.Text(IDC_TRANSFER_PROGRESS); }
-    void Feed(const Bytes& reply, std::size_t from, std::size_t to)
-    {
-        console.Receive(pty, Bytes(reply.begin() + static_cast<std::ptrdiff_t>(from), reply.begin() + static_cast<std::ptrdiff_t>(to)));
-    }
-
-    PtyPair pty;
-    Console console;
 };
 
 // Uneven reads of a whole-package reply, one poll tick (100 ms) apart.
@@ -49,7 +34,7 @@ TEST(TransferProgress, FollowsAWholePackagePictureAcrossUnevenReads)
     };
     std::size_t at = 0;
     for (const auto& step : steps) {
-        rig.Feed(reply, at, step.to);
+        rig.Send(Slice(reply, at, step.to - at));
         at = step.to;
         EXPECT_EQ(rig.Bar(), step.bar) << step.to;
     }
@@ -70,7 +55,7 @@ TEST(TransferProgress, EmptiesWhenAPictureIsGivenUp)
     for (const auto& c : cases) {
         ProgressRig rig;
         rig.console.Click(IDC_SNAPSHOT);
-        rig.Feed(reply, 0, 700);
+        rig.Send(Slice(reply, 0, 700));
         ASSERT_NE(rig.Bar(), "idle") << c.why;
         c.abandon(rig);
         if (std::string(c.why) == "ten seconds without a byte") {
@@ -79,31 +64,6 @@ TEST(TransferProgress, EmptiesWhenAPictureIsGivenUp)
         }
         EXPECT_EQ(rig.Bar(), "idle") << c.why;
     }
-}
-
-// Simplified sub-packets: the picture's own length is the total, each
-// stretch read adds its bytes.
-TEST(TransferProgress, CountsTheStretchesOfASubPacketPicture)
-{
-    ProgressRig rig;
-    const Bytes jpeg = sim::MakeTestPicture({1, 5, false, 1});
-    rig.console.Check(IDC_SUB_PACKET, 1);
-    rig.console.SetText(IDC_PACKET_SIZE, "1024");
-    rig.console.Click(IDC_SNAPSHOT);
-    rig.pty.Read(12);
-    const auto size = static_cast<std::uint32_t>(jpeg.size());
-    rig.console.Receive(rig.pty, BuildSimpleSubPacketReply(1, {size, static_cast<std::uint16_t>(PacketCount(size, 1024)), 1024}));
-    EXPECT_EQ(rig.Bar(), "0/" + std::to_string(size) + " bytes, 0 B/s");
-    for (std::uint32_t offset = 0; offset < size; offset += 1024) {
-        const auto request = ParseReadImageRequest(rig.pty.Read(14));
-        ASSERT_TRUE(request && request->offset == offset);
-        rig.console.Receive(rig.pty, BuildReadImageReply(1, std::span(jpeg).subspan(offset, request->length)));
-        if (offset + request->length < size) {
-            EXPECT_EQ(rig.Bar().substr(0, rig.Bar().find('/')), std::to_string(offset + request->length));
-        }
-    }
-    EXPECT_EQ(rig.Bar(), "idle");
-    EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
 }
 
 }  // namespace

@@ -9,17 +9,17 @@ namespace {
 
 constexpr unsigned kTick = 150;
 
-struct Rig {
-    Rig() { console.Open(); }
+struct QuickShotRig : Rig {
+    QuickShotRig() : Rig({.connect = false}) {}
     // `body` in the quick shot window, its port opened on the camera's line
     // when `connect`.
     void InWindow(const std::function<void(ChildWindow&)>& body, bool connect = true)
     {
         ASSERT_TRUE(InChildWindow(console, IDC_QUICK_SHOT, [&](ChildWindow& w) {
             if (connect) {
-                w.SetText(IDC_QUICK_PORT, pty.SlavePath());
+                w.SetText(IDC_QUICK_PORT, camera.SlavePath());
                 w.Click(IDC_QUICK_OPEN_PORT);
-                ASSERT_EQ(w.Text(IDC_QUICK_STATUS), "Open" + pty.SlavePath());
+                ASSERT_EQ(w.Text(IDC_QUICK_STATUS), "Open" + camera.SlavePath());
             }
             body(w);
         }));
@@ -28,9 +28,9 @@ struct Rig {
     void Shoot(ChildWindow& w, Bytes jpeg, std::size_t size = 0, std::size_t piece = 1000)
     {
         w.Click(IDC_QUICK_SHOOT);
-        EXPECT_EQ(pty.Read(10), Bytes({0x90, 0xEB, 0x01, 0x40, 0x02, 0x00, 0x55, 0xAA, 0xC1, 0xC2}));
+        EXPECT_EQ(camera.Read(10), Bytes({0x90, 0xEB, 0x01, 0x40, 0x02, 0x00, 0x55, 0xAA, 0xC1, 0xC2}));
         jpeg.resize(std::max(size, jpeg.size()), 0x00);
-        w.Receive(pty, jpeg, kTick, piece);
+        w.Receive(camera, jpeg, kTick, piece);
     }
     std::vector<std::string> Drawn() const
     {
@@ -39,15 +39,13 @@ struct Rig {
             drawn.push_back(std::to_string(p.size.width) + "x" + std::to_string(p.size.height));
         return drawn;
     }
-    PtyPair pty;
-    Console console;
 };
 
 // Only while the main window's port is closed; a shot on a closed port sends
 // nothing and only waits.
 TEST(QuickShot, HiddenButtonAndAClosedPort)
 {
-    Rig rig;
+    QuickShotRig rig;
     rig.InWindow(
         [&](ChildWindow& w) {
             w.Click(IDC_QUICK_SHOOT);
@@ -55,7 +53,7 @@ TEST(QuickShot, HiddenButtonAndAClosedPort)
             EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "Wait for data < 30seconds.");
         },
         false);
-    EXPECT_TRUE(rig.pty.ReadAvailable().empty());
+    EXPECT_TRUE(rig.camera.ReadAvailable().empty());
     PtyPair mainLine;
     rig.console.Connect(mainLine.SlavePath());
     EXPECT_FALSE(InChildWindow(rig.console, IDC_QUICK_SHOT, [](ChildWindow&) {}));
@@ -66,7 +64,7 @@ TEST(QuickShot, HiddenButtonAndAClosedPort)
 // buffer again, and bytes beyond the buffer are dropped: what fits is drawn.
 TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
 {
-    Rig rig;
+    QuickShotRig rig;
     rig.InWindow([&](ChildWindow& w) {
         rig.Shoot(w, sim::MakeTestPicture({5, 1, false, 1}), 30000);
         EXPECT_EQ(w.Text(IDC_QUICK_STATUS), "接收到长度：1000  总长：30000");
@@ -91,7 +89,7 @@ TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
 // shows its template caption again, and its first press closes the port.
 TEST(QuickShot, ExitLeavesThePortOpen)
 {
-    Rig rig;
+    QuickShotRig rig;
     rig.InWindow([&](ChildWindow& w) { w.Click(IDC_QUICK_EXIT); });
     ASSERT_TRUE(InChildWindow(rig.console, IDC_QUICK_SHOT, [&](ChildWindow& w) {
         EXPECT_EQ(w.Text(IDC_QUICK_OPEN_PORT), "打开串口");

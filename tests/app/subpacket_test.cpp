@@ -34,7 +34,7 @@ Bytes FakeJpeg(std::size_t length)
 // The main window in sub-packet mode on an open port, "Save" ticked; the test is the camera.
 class SubPacketWindow : public ::testing::Test, public Rig {
 protected:
-    SubPacketWindow() : Rig(/*save=*/true) { console.Check(IDC_SUB_PACKET, 1); }
+    SubPacketWindow() : Rig({.save = true}) { console.Check(IDC_SUB_PACKET, 1); }
 
     // The one picture saved since the last look (none when there are more).
     Bytes Saved()
@@ -263,8 +263,9 @@ TEST_F(SubPacketWindow, SizeNotMultipleOf32IsNotSetButSimplifiedSendsIt)
 // Stretches are asked for by offset until the picture is complete, the last
 // one shorter; after a Snapshot, or announced by the camera (in sub-packet
 // mode only). The last stretch may come in pieces, or with more bytes than
-// asked for (its CRC right): only the asked-for bytes are used. "Save", ticked
-// while a transfer runs, survives the refreshes of the boxes.
+// asked for (its CRC right): only the asked-for bytes are used. The transfer
+// bar counts the bytes of the stretches read against the picture's length.
+// "Save", ticked while a transfer runs, survives the refreshes of the boxes.
 TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
 {
     const struct {
@@ -289,8 +290,13 @@ TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
             Send(BuildSimpleSubPacketReply(1, {c.length, 3, 1024}));
             EXPECT_EQ(console.Text(IDC_STATUS), "Last package452 \r\n");
         }
+        const auto bar = [this] {
+            const std::string shown = console.Text(IDC_TRANSFER_PROGRESS);
+            return shown.substr(0, shown.find(','));  // without the rate
+        };
         for (std::uint32_t offset = 0; offset < c.length; offset += c.stretch) {
             const std::uint32_t size = std::min(c.stretch, c.length - offset);
+            EXPECT_EQ(bar(), std::to_string(offset) + "/" + std::to_string(c.length) + " bytes");
             const auto request = ParseReadImageRequest(Heard(14));
             ASSERT_TRUE(request && request->offset == offset && request->length == size) << offset;
             Bytes data = Slice(picture, offset, size);
@@ -303,6 +309,7 @@ TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
                 Send(Slice(reply, split));
         }
         EXPECT_EQ(console.Text(IDC_LOG), "Get length=" + std::to_string(c.length) + "  OK   show picture");
+        EXPECT_EQ(bar(), "idle");
         ExpectQuiet("complete", kWatchdogTicks);
         EXPECT_TRUE(Saved() == picture);
     }

@@ -1,14 +1,9 @@
 // Lens control end to end: the built qzr-console under a headless script
 // against the simulated camera over a pseudo-terminal. The operator focuses
 // by hand until the value has peaked, then stops and takes the picture.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cctype>
-#include <string>
-#include <vector>
 
-#include "sim/camera.h"
 #include "tests/e2e/console_run.h"
 
 namespace qzr::test {
@@ -31,11 +26,9 @@ std::vector<std::uint64_t> Values(const std::string& printed)
 
 TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
 {
-    sim::Camera camera;
-    std::string error;
-    ASSERT_TRUE(camera.Start(&error)) << error;
+    const auto camera = StartCamera(1, 115200, /*pacing=*/true);
     ConsoleRun console;
-    const std::string script = "set 1013 " + camera.DevicePath() +
+    const std::string script = "set 1013 " + camera->DevicePath() +
                                "\nclick 1007\ncheck 1129 1\nclick 1123\nclick 1166\n"
                                "click 1168\nprint 1168\nwait " +
                                std::to_string(sim::kFocusPeakAt.count() + 2000) +
@@ -57,13 +50,12 @@ TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
     EXPECT_TRUE(std::is_sorted(values.begin(), peak + 1)) << run.out;
     EXPECT_TRUE(std::is_sorted(peak, values.end(), std::greater<>())) << run.out;
 
-    const Bytes last = camera.LastPicture();
-    std::size_t pictures = 0;
-    for (const auto& entry : fs::directory_iterator(console.Work()))
-        pictures += entry.path().extension() == ".jpg" && ReadFile(entry.path()) == std::string(last.begin(), last.end());
-    EXPECT_EQ(pictures, 1u) << "the camera's picture saved";
+    const Bytes last = camera->LastPicture();
+    const std::vector<fs::path> pictures = Pictures(console.Work());
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(ReadFile(pictures[0]), std::string(last.begin(), last.end())) << "the camera's picture saved";
 
-    const sim::LensRecord lens = camera.Lens();
+    const sim::LensRecord lens = camera->Lens();
     EXPECT_EQ(lens.led, true);
     EXPECT_EQ(lens.testPatterns, std::vector<bool>{false});
     EXPECT_LE(lens.focusPolls - values.size(), 1u) << "only a poll sent as focusing stopped may go unshown";

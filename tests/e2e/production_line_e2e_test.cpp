@@ -1,11 +1,7 @@
 // A production line checks several cameras at once: one headless console per
 // port, each with its own folder, started side by side.
-#include <gtest/gtest.h>
-
 #include <thread>
-#include <vector>
 
-#include "sim/camera.h"
 #include "tests/e2e/console_run.h"
 
 namespace qzr::test {
@@ -18,12 +14,8 @@ TEST(ProductionLine, ThreeConsolesAgainstThreeCamerasAtOnce)
 {
     constexpr int kCameras = 3;
     std::vector<std::unique_ptr<sim::Camera>> cameras;
-    for (int i = 0; i < kCameras; ++i) {
-        sim::CameraOptions options;
-        options.id = static_cast<std::uint8_t>(i + 1);
-        cameras.push_back(std::make_unique<sim::Camera>(options));
-        ASSERT_TRUE(cameras.back()->Start());
-    }
+    for (int i = 0; i < kCameras; ++i)
+        cameras.push_back(StartCamera(static_cast<std::uint8_t>(i + 1), 115200, /*pacing=*/true));
     ConsoleRun run;
     const fs::path line = run.Work();
     std::vector<int> status(kCameras, -1);
@@ -48,10 +40,7 @@ TEST(ProductionLine, ThreeConsolesAgainstThreeCamerasAtOnce)
         const std::string n = std::to_string(i + 1);
         SCOPED_TRACE("camera " + n);
         EXPECT_EQ(status[i], 0) << ReadFile(line / ("out-" + n));
-        std::vector<fs::path> pictures;
-        for (const auto& entry : fs::directory_iterator(line / ("camera-" + n)))
-            if (entry.path().extension() == ".jpg")
-                pictures.push_back(entry.path());
+        const std::vector<fs::path> pictures = Pictures(line / ("camera-" + n));
         ASSERT_EQ(pictures.size(), 1u);
         const Bytes jpeg = cameras[i]->LastPicture();
         EXPECT_EQ(ReadFile(pictures[0]), std::string(jpeg.begin(), jpeg.end())) << "the picture of this folder's camera";

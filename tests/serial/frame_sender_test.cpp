@@ -1,15 +1,11 @@
-// Frames leave with their CRC stamped, in one write; resends repeat the same
-// bytes one write per byte; oversized frames are never written.
+// Frames leave with their CRC stamped, in one write; oversized frames are never
+// written. Resends, one write per byte, and the log file are checked in the
+// window tests, where the watchdog and the log boxes use them.
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "protocol/commands.h"
 #include "protocol/frame.h"
 #include "serial/frame_sender.h"
-#include "serial/log_file.h"
 #include "tests/support/pty.h"
 
 namespace qzr {
@@ -40,14 +36,6 @@ TEST(FrameSender, StampsTheCrcAndWritesOnce)
     EXPECT_EQ(recorder.writes[0], expected);
     EXPECT_EQ(pty.Read(expected.size()), expected);
     EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), expected);
-
-    // A resend is the same bytes, one write per byte.
-    recorder.writes.clear();
-    sender.ResendLastFrame();
-    ASSERT_EQ(recorder.writes.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(recorder.writes[i], Bytes{expected[i]});
-    EXPECT_EQ(pty.Read(expected.size()), expected);
 }
 
 TEST(FrameSender, OversizedFramesAreStampedButNeitherWrittenNorRemembered)
@@ -67,22 +55,6 @@ TEST(FrameSender, OversizedFramesAreStampedButNeitherWrittenNorRemembered)
     EXPECT_TRUE(recorder.writes.empty());
     EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), small) << "the earlier frame stays";
     EXPECT_EQ(sender.LastCommand(), CMD_GET_PACKET);
-}
-
-TEST(LogFile, EntriesAreStampedAndLineFeedsBecomeCrLf)
-{
-    const std::string path = (std::filesystem::temp_directory_path() / "qzr-loog-test.txt").string();
-    std::filesystem::remove(path);
-    AppendLogEntry(path, "2024-01-31 23:59:59  ", "拍照\r\n");
-    AppendLogEntry(path, "2024-01-31 23:59:59  ", "a\nb");
-    AppendLogEntry(path, "2024-02-01 00:00:00  ", "run on");
-    std::ifstream in(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content,
-              "2024-01-31 23:59:59  拍照\r\r\n"
-              "2024-01-31 23:59:59  a\r\nb"
-              "2024-02-01 00:00:00  run on");
-    std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -72,16 +72,6 @@ TEST(SerialPort, ReadTakesOnlyWhatIsQueuedUpToTheCapacity)
     EXPECT_EQ(got, sent);
 }
 
-TEST(SerialPort, WritesReachTheOtherEnd)
-{
-    PtyPair pty;
-    CSerialPort port;
-    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
-    const auto frame = Pattern(600);
-    EXPECT_TRUE(port.Write(frame.data(), static_cast<std::uint32_t>(frame.size())));
-    EXPECT_EQ(pty.Read(frame.size()), frame);
-}
-
 TEST(SerialPort, HangUpIsAFailedRead)
 {
     auto pty = std::make_unique<PtyPair>();

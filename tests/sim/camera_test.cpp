@@ -59,26 +59,9 @@ protected:
         return client->Read(kQueryReplyLength);
     }
 
-    Bytes Snapshot(std::uint8_t id, std::uint8_t resolution, std::uint8_t quality)
-    {
-        client->SendFrame(BuildSnapshotRequest(id, resolution, quality));
-        Bytes reply = client->Read(snapshot::kDataOffset);
-        if (const auto header = ParseSnapshotHeader(reply)) {
-            const Bytes rest = client->Read(header->pictureLength + 2);
-            reply.insert(reply.end(), rest.begin(), rest.end());
-        }
-        return reply;
-    }
-
     std::unique_ptr<Camera> camera;
     std::unique_ptr<RawClient> client;
 };
-
-TEST_F(CameraTest, AnswersTheIdQueryAtItsRate)
-{
-    EXPECT_EQ(Query(), Bytes({0x90, 0xEB, 0x01, 0x01, 0x03, 0x00, 0x06, 0xAA, 0x55, 0x56, 0x59}));
-    EXPECT_TRUE(client->ReadQuiet().empty());
-}
 
 // At another rate or frame format a request is noise and the camera's output
 // garbled; at the camera's own the request is answered, once.
@@ -100,26 +83,6 @@ TEST_F(CameraTest, OnlyTheCamerasLineSettingsAreUnderstood)
     const Bytes got = client->Read(3);
     ASSERT_EQ(got.size(), 3u);
     EXPECT_NE(got, Bytes({'a', 'b', 'c'}));
-}
-
-TEST_F(CameraTest, NewIdAndRateHoldFromTheNextFrame)
-{
-    client->SendFrame(BuildSetIdRequest(1, 9));
-    ASSERT_TRUE(camera->WaitForFrames(1));
-    EXPECT_EQ(ParseQueryIdReply(Query()), 9);
-    // A snapshot for the old id goes unanswered; the one for the new id is answered.
-    client->SendFrame(BuildSnapshotRequest(1, 1, 1));
-    const Bytes reply = Snapshot(9, 1, 1);
-    ASSERT_TRUE(SnapshotPicture(reply));
-    EXPECT_EQ(reply[2], 9);
-    EXPECT_TRUE(client->ReadQuiet().empty());
-
-    client->SendFrame(BuildSetBaudRequest(9, BaudCodeFromText("38400"), false));
-    ASSERT_TRUE(camera->WaitForFrames(5));
-    EXPECT_EQ(camera->CurrentBaud(), 38400u);
-    SendNotUnderstood(BuildQueryIdRequest());
-    client->SetLine(38400);
-    EXPECT_EQ(Query(), BuildQueryIdReply(9, 4));  // 4: the camera's new baud code
 }
 
 TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
@@ -145,24 +108,6 @@ TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
     std::filesystem::remove(state);
 }
 
-// Each request makes a new picture of the asked size (unknown codes give 640x480).
-TEST_F(CameraTest, WholePictureIsAJpegOfTheRequestedSize)
-{
-    Bytes previous;
-    for (const auto& [resolution, size] : std::initializer_list<std::pair<std::uint8_t, QSize>>{
-             {1, {160, 120}}, {1, {160, 120}}, {5, {640, 480}}, {30, {480, 270}}, {99, {640, 480}}}) {
-        SCOPED_TRACE(int(resolution));
-        const Bytes reply = Snapshot(1, resolution, 3);
-        const auto picture = SnapshotPicture(reply);
-        ASSERT_TRUE(picture);
-        EXPECT_TRUE(HasValidCrc(reply));
-        EXPECT_EQ(DecodedSize(*picture), size);
-        EXPECT_EQ(Bytes(picture->begin(), picture->end()), camera->LastPicture());
-        EXPECT_NE(reply, previous);
-        previous = reply;
-    }
-}
-
 // Numbered packets, each with a good CRC, put together give the picture the
 // camera made for this transfer; a dropped packet is that one reply only.
 // (Stretches, and both protocols through the console, are end to end:
@@ -186,7 +131,7 @@ TEST_F(CameraTest, NumberedPacketsReassembleThePicture)
         const std::size_t length = std::min<std::size_t>(256, start->pictureLength - n * 256u);
         client->SendFrame(BuildGetPacketRequest(1, n));
         if (n == 1) {
-            EXPECT_TRUE(client->Read(1, 1000).empty()) << "packet 1 dropped";
+            EXPECT_TRUE(client->Read(1, 150).empty()) << "packet 1 dropped";
             EXPECT_EQ(ParseQueryIdReply(Query()), 1) << "other commands pass";
             client->SendFrame(BuildGetPacketRequest(1, n));
         }
@@ -254,20 +199,15 @@ TEST_F(CameraTest, OsdTextIsRecordedNotAnswered)
     EXPECT_TRUE(client->ReadQuiet().empty());
 }
 
-// The camera keeps the area of a frame with its CRC, unanswered, not of one
-// with the fixed tail; alarms come on demand, as itself or as another camera.
-TEST_F(CameraTest, KeepsTheMotionAreaAndRaisesAlarms)
+// The camera keeps the area of a frame with its CRC, not of one with the fixed
+// tail; the area it keeps and its alarms are checked end to end.
+TEST_F(CameraTest, KeepsOnlyAMotionAreaWithItsCrc)
 {
     client->SendRaw(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
     client->SendFrame(BuildMotionAreaFrame(1, {44, 0, 2}, {}));
     ASSERT_TRUE(camera->WaitForFrames(2));
     EXPECT_EQ(camera->RefusedMotionAreas(), 1u);
     EXPECT_EQ(camera->MotionArea().value_or(MotionAreaRequest{}).settings, (MotionSettings{44, 0, 2}));
-    camera->RaiseMotionAlarm();
-    camera->RaiseMotionAlarm(7);
-    const Bytes alarms = client->Read(24);
-    EXPECT_EQ(ParseMotionAlarm(std::span(alarms).first(12)), 1);
-    EXPECT_EQ(ParseMotionAlarm(std::span(alarms).last(12)), 7);
 }
 
 // The camera keeps reading requests while a long reply waits for the console
@@ -303,8 +243,8 @@ TEST_F(CameraTest, FaultsOnTheNextReplies)
         {"CRC corrupted twice", Fault::CorruptCrc(), 2, {badCrc, badCrc, good}},
         {"2 bytes short", Fault::WrongLength(-2), 1, {Bytes(good.begin(), good.end() - 2), good}},
         {"3 bytes long", Fault::WrongLength(3), 1, {longer, good}},
-        {"split in 4-byte pieces", Fault::SplitReply(4, 300ms), 1, {good}, 4},
-        {"delayed", Fault::DelayReply(600ms), 1, {good}, 0},
+        {"split in 4-byte pieces", Fault::SplitReply(4, 100ms), 1, {good}, 4},
+        {"delayed", Fault::DelayReply(300ms), 1, {good}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,7 +1,7 @@
 // The simulated camera's lens: zoom and focus moved by the commands and told
 // in the lens status, the done replies once the motors have run, a focus
-// value for every poll, and the switches recorded. That the values rise to
-// one peak and fall is seen end to end (tests/e2e/lens_e2e_test.cpp).
+// value for every poll, and the switches recorded. The values' one peak is
+// checked end to end.
 #include <gtest/gtest.h>
 
 #include "protocol/commands.h"

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -40,22 +41,28 @@ void PtyPair::Write(const std::vector<std::uint8_t>& bytes)
     }
 }
 
+// One read() of at most `limit` bytes once the master side is readable;
+// false when nothing came within `timeoutMs`.
+bool PtyPair::ReadOnce(std::vector<std::uint8_t>& out, int timeoutMs, std::size_t limit)
+{
+    pollfd p{m_master, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN))
+        return false;
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, limit));
+    if (n > 0)
+        out.insert(out.end(), buffer, buffer + n);
+    return n > 0;
+}
+
 std::vector<std::uint8_t> PtyPair::Read(std::size_t count, int timeoutMs)
 {
     std::vector<std::uint8_t> out;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
+        if (left <= 0 || !ReadOnce(out, static_cast<int>(left), count - out.size()))
             break;
-        pollfd p{m_master, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
-            break;
-        std::uint8_t buffer[4096];
-        const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, count - out.size()));
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buffer, buffer + n);
     }
     return out;
 }
@@ -63,15 +70,7 @@ std::vector<std::uint8_t> PtyPair::Read(std::size_t count, int timeoutMs)
 std::vector<std::uint8_t> PtyPair::ReadAvailable(int quietMs)
 {
     std::vector<std::uint8_t> out;
-    for (;;) {
-        pollfd p{m_master, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0 || !(p.revents & POLLIN))
-            break;
-        std::uint8_t buffer[4096];
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buffer, buffer + n);
+    while (ReadOnce(out, quietMs, SIZE_MAX)) {
     }
     return out;
 }

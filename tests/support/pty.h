@@ -30,6 +30,8 @@ public:
     int WaitQueuedAtSlave(int count, int timeoutMs = 2000) const;
 
 private:
+    bool ReadOnce(std::vector<std::uint8_t>& out, int timeoutMs, std::size_t limit);
+
     int m_master = -1;
     int m_slaveKeepAlive = -1;  // keeps the slave side alive between opens
     std::string m_slavePath;
