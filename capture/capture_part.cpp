@@ -86,7 +86,8 @@ void CCapturePart::OnInitDialog()
 bool CCapturePart::OnTimer(int timerId)
 {
     if (timerId == kPollTimer) {
-        if (Session().Port().IsOpen())
+        // A port that hung up brings no more bytes: the bar ends as when it closes.
+        if (Session().Port().IsOpen() && !Session().Port().HungUp())
             m_progress.Check();
         else
             m_progress.End();
