@@ -30,6 +30,9 @@ void CSession::ReportHangUp()
 {
     const std::string line = "Serial port disconnected: " + DevicePathOf(m_port.PortName()) + "\r\n";
     m_strStatus = "Serial port disconnected";
+    // A line of its own, also after a progress text without a line end.
+    if (!m_strLog.empty() && m_strLog.back() != '\n')
+        AppendToLog("\r\n");
     AppendToLog(line);
     AppendLog(line);
     ShowTexts();
