@@ -186,7 +186,9 @@ void CCapturePart::OnSubPacket()
     window.CheckDlgButton(IDC_SUB_PACKET, 1);
     window.EnableControl(IDC_PACKET_SIZE, true);
     window.EnableControl(IDC_SET_PACKET_SIZE, true);
-    window.EnableControl(IDC_STOP_SNAPSHOT, false);
+    // Continuous capture disabled Snapshot and Continuously Capture: while it
+    // runs, Stop stays the way out of it.
+    window.EnableControl(IDC_STOP_SNAPSHOT, Session().m_bContinuous != 0);
     window.UpdateData(false);
 }
 

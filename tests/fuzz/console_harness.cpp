@@ -583,7 +583,10 @@ private:
         CSession& session = m_dialog.Session();
         CSerialPort& port = session.Port();
         const Services& services = session.m_services;
+        // The device is back; the operator looks at the window for a moment
+        // (a hang-up the console has not met yet shows by then).
         m_line.ComeBack();
+        m_backend.RunLoop(2 * kTickMs);
         if (services.firmware && services.firmware->Upgrading())
             Click(m_dialog, IDC_CANCEL_UPLOAD);
         if (services.lens && services.lens->ManualFocusOn())
