@@ -344,6 +344,7 @@ constexpr std::size_t kMaxLogBox = CSession::kMaxLogText + 1024;
 constexpr std::size_t kMaxCameraTextBox = 16 * 1024;
 constexpr std::size_t kMaxChildLog = 256 * 1024;
 constexpr unsigned kTickMs = 100;
+constexpr unsigned kChildTickMs = 150;
 constexpr unsigned kLongWaitsMs[] = {2000, 10000, 41000, 61000};
 constexpr std::uint8_t kFirstLongWait = 224;
 constexpr int kDrainTicks = 100;
@@ -471,9 +472,11 @@ private:
         }
     }
 
-    void Wait(std::uint8_t arg)
+    // Ticks of the window that runs: the main window polls every 100 ms, the
+    // child windows every 150 ms.
+    void Wait(std::uint8_t arg, unsigned tickMs = kTickMs)
     {
-        m_backend.RunLoop(arg < kFirstLongWait ? kTickMs * (arg % 8 + 1) : kLongWaitsMs[arg % std::size(kLongWaitsMs)]);
+        m_backend.RunLoop(arg < kFirstLongWait ? tickMs * (arg % 8 + 1) : kLongWaitsMs[arg % std::size(kLongWaitsMs)]);
         m_line.TakeWritten();
     }
 
@@ -493,6 +496,7 @@ private:
         const Child child = std::exchange(m_opening, Child::None);
         if (child == Child::QuickShotToClose) {
             Click(dialog, IDC_QUICK_OPEN_PORT);
+            m_quickShotPort.reset();
             Click(dialog, IDC_QUICK_EXIT);
             return ui::IDCANCEL;
         }
@@ -502,6 +506,8 @@ private:
         const std::vector<int> table = burst ? std::vector<int>{IDC_BURST_OPEN_COMMS, IDC_BURST_SHOOT, IDC_BURST_REQUEST_LIST, -1}
                                              : std::vector<int>{IDC_QUICK_OPEN_PORT, IDC_QUICK_SHOOT, IDC_QUICK_EXIT};
         const int statusId = burst ? IDC_BURST_PORT_INFO : IDC_QUICK_STATUS;
+        // The line's count when the window's own port opened; none while it is closed.
+        std::optional<unsigned>& childPort = burst ? m_burstPort : m_quickShotPort;
         const auto ended = [&] { return m_backend.HasEnded(dialog) || !m_backend.IsOpen(dialog); };
         while (!m_steps->Done() && !m_finding && !ended()) {
             const Step step = m_steps->Next();
@@ -510,7 +516,7 @@ private:
                 m_line.Send(step.bytes);
                 break;
             case Op::Wait:
-                Wait(step.a);
+                Wait(step.a, kChildTickMs);
                 if (m_hangUpPending) {
                     m_hangUpPending = false;
                     if (Shown(dialog, statusId).find(kHangUpText) == std::string::npos)
@@ -519,18 +525,26 @@ private:
                 break;
             case Op::Click:
                 m_hangUpPending = false;
-                if (const int id = table[step.a % table.size()]; id >= 0)
-                    Click(dialog, id);
-                else
+                if (const int id = table[step.a % table.size()]; id < 0) {
                     dialog.HandleClose();
+                } else if (id == table[0]) {
+                    // The port button opens a closed port and closes an open one.
+                    const bool wasInUse = m_line.InUse();
+                    Click(dialog, id);
+                    if (childPort)
+                        childPort.reset();
+                    else if (!wasInUse && m_line.InUse())
+                        childPort = m_line.Generation();
+                } else {
+                    Click(dialog, id);
+                }
                 break;
             case Op::Choose:
                 if (burst)
                     m_backend.DblClick(dialog, IDC_BURST_FILES, step.b % 8 - 1);
                 break;
             case Op::Line:
-                // The child's own port holds the device while the main window's is closed.
-                LineStep(step.a, m_line.InUse() && !m_dialog.Session().Port().IsOpen());
+                LineStep(step.a, childPort == m_line.Generation());
                 break;
             }
             if (!ended())
@@ -540,10 +554,14 @@ private:
         // The operator leaves the window: the burst window by its close box,
         // which closes its port; the quick shot window by Exit, after closing
         // its port so that the main window can open the device again.
-        if (!ended() && !burst && m_line.InUse() && !m_dialog.Session().Port().IsOpen())
+        if (!ended() && !burst && childPort) {
             Click(dialog, IDC_QUICK_OPEN_PORT);
+            childPort.reset();
+        }
         if (!ended())
             burst ? dialog.HandleClose() : Click(dialog, IDC_QUICK_EXIT);
+        if (burst)
+            childPort.reset();  // the burst window closes its port as it closes
         return ui::IDCANCEL;
     }
 
@@ -649,6 +667,7 @@ private:
     std::vector<int> m_mainTable;
     StepReader* m_steps = nullptr;
     Child m_opening = Child::None;
+    std::optional<unsigned> m_burstPort, m_quickShotPort;
     bool m_hangUpPending = false;
     std::optional<std::string> m_finding;
 };

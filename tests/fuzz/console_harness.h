@@ -50,8 +50,10 @@ public:
     void HangUp();
     void ComeBack();
     bool Present() const { return m_present; }
-    // Whether a port has the device open (a hung-up device counts until closed).
+    // Whether a port has the device open since it last came back.
     bool InUse() const { return m_inUse; }
+    // Counts the hang-ups: a port opened at another count has lost its device.
+    unsigned Generation() const { return m_generation; }
 
 private:
     class Device;
