@@ -79,10 +79,12 @@ struct Transfer {
 // What the camera can have made: its test cards by running number.
 class CameraPictures {
 public:
-    bool Made(const Bytes& jpeg)
+    // Whether `jpeg` is one of the first `made` pictures (a few more are
+    // looked at: the camera numbers every picture it makes, answered or not).
+    bool Made(const Bytes& jpeg, std::size_t made)
     {
-        while (m_made.size() < m_count + 64)
-            m_made.insert(qzr::sim::MakeTestPicture({1, 1, false, static_cast<unsigned>(++m_count)}));
+        for (; m_count < made + 64; ++m_count)
+            m_made.insert(qzr::sim::MakeTestPicture({1, 1, false, static_cast<unsigned>(m_count + 1)}));
         return m_made.count(jpeg) > 0;
     }
 
@@ -195,7 +197,7 @@ bool Soak(const Mode& mode, int pictures)
                 fs::remove(entry.path());
                 if (next >= transfers.size())
                     continue;
-                finish(made.Made(jpeg) ? Intact : transfers[next].reported ? Reported : Silent);
+                finish(made.Made(jpeg, static_cast<std::size_t>(requested)) ? Intact : transfers[next].reported ? Reported : Silent);
                 ++finished;
                 lastPicture = Clock::now();
             }

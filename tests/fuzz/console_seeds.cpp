@@ -179,6 +179,14 @@ void IdleSeeds(Writer& out)
     Deliver(text, line.Heard());
     out.Add(fuzz::Family::Idle, "text-and-trigger", text.Wait(3));
 
+    // A camera that talks: short lines, each read on its own.
+    StepWriter lines;
+    for (const char* words : {"zoom 10\n", "focus 3\n", "led on\n", "ir cut\n", "ae ok\n", "awb ok\n", "fps 15\n", "ready\n"}) {
+        line.camera.SendText(words);
+        Deliver(lines, line.Heard());
+    }
+    out.Add(fuzz::Family::Idle, "text-lines", lines.Wait(2));
+
     StepWriter replies;
     replies.Click(kQuerySerial);
     Deliver(replies, line.Ask(BuildSerialNumberQuery(1)));
