@@ -248,17 +248,26 @@ const Bytes& TestPicture()
     return jpeg;
 }
 
-// A firmware program to upload: 5000 bytes, ten packets.
+// A firmware program to upload: 5000 bytes, two packets; removed as the
+// program ends.
 const std::string& FirmwareFile()
 {
-    static const std::string path = [] {
-        const auto file = std::filesystem::temp_directory_path() / ("qzr-fuzz-firmware-" + std::to_string(::getpid()) + ".bin");
-        std::ofstream out(file, std::ios::binary);
-        for (int i = 0; i < 5000; ++i)
-            out.put(static_cast<char>(i * 7));
-        return file.string();
-    }();
-    return path;
+    struct File {
+        File() : path((std::filesystem::temp_directory_path() / ("qzr-fuzz-firmware-" + std::to_string(::getpid()) + ".bin")).string())
+        {
+            std::ofstream out(path, std::ios::binary);
+            for (int i = 0; i < 5000; ++i)
+                out.put(static_cast<char>(i * 7));
+        }
+        ~File()
+        {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+        std::string path;
+    };
+    static const File file;
+    return file.path;
 }
 
 // A camera that answers every picture request properly, in either mode.

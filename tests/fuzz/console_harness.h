@@ -147,9 +147,7 @@ namespace buttons {
 // Main window, every family.
 inline constexpr std::uint8_t kSnapshot = 0, kContinuous = 1, kStop = 2, kWholePackage = 3, kSubPacket = 4,
                               kSimplified = 5, kTest = 6, kSetPacketSize = 7, kOpenComms = 8, kCloseComms = 9;
-// Main window, from kFamilyFirst on: the family's own buttons.
-inline constexpr std::uint8_t kFamilyFirst = 10;
-// Idle.
+// Main window, from 10 on, the family's own buttons. Idle:
 inline constexpr std::uint8_t kQuerySerial = 10, kQueryModel = 11, kCheckLens = 12, kCheckBaud = 13,
                               kSetAndSnapshot = 14;
 // Upgrade.
