@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "headless/clock.h"
 #include "headless/window.h"
 #include "ui/backend.h"
 #include "ui/dialog_template.h"
@@ -20,10 +21,6 @@ class CDialog;
 }
 
 namespace headless {
-
-// Virtual: time moves only when a test advances it (or a window sleeps), so
-// minutes of polling take microseconds. Real: the system's clock, for scripts.
-enum class ClockMode { Virtual, Real };
 
 // Receives every event line (message boxes, pictures, disabled clicks, lines
 // the application adds) as UTF-8 text, not yet escaped.
@@ -105,19 +102,15 @@ public:
     // Who runs modal windows; unset, a modal window ends with IDCANCEL at once.
     void SetModalHandler(ModalHandler handler) { m_modalHandler = std::move(handler); }
 
-    // --- clock and message loop ---
-    ClockMode Mode() const { return m_mode; }
-    // Milliseconds on the backend's clock since it was made.
-    std::uint64_t NowMs() const;
-    // The local time at virtual time zero (virtual clock only).
-    void SetStartTime(const ui::DateTime& start) { m_startTime = start; }
+    // --- clock and message loop (see HeadlessClock) ---
+    ClockMode Mode() const { return m_clock.Mode(); }
+    std::uint64_t NowMs() const { return m_clock.NowMs(); }
+    void SetStartTime(const ui::DateTime& start) { m_clock.SetStartTime(start); }
     // Runs the message loop for `ms`: the timers of every open window fire when
-    // due, in time order. On the virtual clock this takes no real time.
-    void RunLoop(unsigned ms);
-    void AdvanceTime(unsigned ms) { RunLoop(ms); }
-    // Runs the message loop until `done` holds (checked first and after every
-    // timer event); false when `timeoutMs` passed first.
-    bool RunUntil(const std::function<bool()>& done, unsigned timeoutMs);
+    // due, in time order.
+    void RunLoop(unsigned ms) { m_clock.RunLoop(ms); }
+    void AdvanceTime(unsigned ms) { m_clock.RunLoop(ms); }
+    bool RunUntil(const std::function<bool()>& done, unsigned timeoutMs) { return m_clock.RunUntil(done, timeoutMs); }
 
     // --- events and records ---
     void SetEventSink(EventSink sink) { m_sink = std::move(sink); }
@@ -183,17 +176,8 @@ private:
     // The control of `id` in an open window, or the reason there is none.
     ControlState* Resolve(ui::CDialog& dialog, int id, DriveResult& failure);
     bool Disabled(const ControlState& control, int id);
-    // The timer due first among the windows that still run; null when none.
-    HeadlessWindow* EarliestTimer(int& timerId) const;
-    // Runs the loop until `deadline` (clock ms) or until `done` holds.
-    bool RunLoopUntil(std::uint64_t deadline, const std::function<bool()>* done);
-    void WaitUntil(std::uint64_t deadlineMs);
 
-    ClockMode m_mode;
-    std::uint64_t m_virtualNowMs = 0;
-    std::int64_t m_realStartNs = 0;
-    ui::DateTime m_startTime{2024, 1, 31, 12, 0, 0};
-    std::uint64_t m_timerOrder = 0;
+    HeadlessClock m_clock;  // outlives the windows, whose timers it holds
     std::vector<std::unique_ptr<HeadlessWindow>> m_windows;
     ModalHandler m_modalHandler;
     EventSink m_sink;
@@ -206,7 +190,7 @@ private:
     int m_fileDialogsShown = 0;
 
     friend class HeadlessWindow;
-    std::uint64_t NextTimerOrder() { return ++m_timerOrder; }
+    HeadlessClock& Clock() { return m_clock; }
 };
 
 // Makes a backend current for the life of the scope (tests).
@@ -217,8 +201,5 @@ public:
     CurrentBackendScope(const CurrentBackendScope&) = delete;
     CurrentBackendScope& operator=(const CurrentBackendScope&) = delete;
 };
-
-// Reads "YYYY-MM-DD HH:MM:SS"; nullopt when the text is not a valid time.
-std::optional<ui::DateTime> ParseDateTime(std::string_view text);
 
 }  // namespace headless

@@ -183,6 +183,8 @@ HeadlessWindow::HeadlessWindow(HeadlessBackend& backend, ui::CDialog& dialog, co
     }
 }
 
+HeadlessWindow::~HeadlessWindow() { m_backend.Clock().KillTimers(*this); }
+
 const ControlState* HeadlessWindow::Control(int id) const
 {
     const auto it = m_controls.find(id);
@@ -455,17 +457,11 @@ ui::Rect HeadlessWindow::ClientRect(int id) const
     return {0, 0, control->tmpl->cx * ui::kPixelsPerDialogUnitX, control->tmpl->cy * ui::kPixelsPerDialogUnitY};
 }
 
-void HeadlessWindow::SetTimer(int timerId, unsigned periodMs)
-{
-    // As on the desktop, a period below 10 ms is taken as 10 ms.
-    const unsigned period = std::max(periodMs, 10u);
-    Timer& timer = m_timers[timerId];
-    timer.periodMs = period;
-    timer.dueMs = m_backend.NowMs() + period;
-    timer.order = m_backend.NextTimerOrder();
-}
+void HeadlessWindow::SetTimer(int timerId, unsigned periodMs) { m_backend.Clock().SetTimer(*this, timerId, periodMs); }
 
-void HeadlessWindow::KillTimer(int timerId) { m_timers.erase(timerId); }
+void HeadlessWindow::KillTimer(int timerId) { m_backend.Clock().KillTimer(*this, timerId); }
+
+void HeadlessWindow::TimerDue(int timerId) { m_dialog.HandleTimer(timerId); }
 
 std::unique_ptr<ui::Canvas> HeadlessWindow::GetCanvas() { return std::make_unique<HeadlessCanvas>(*this); }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "headless/clock.h"
 #include "ui/backend.h"
 #include "ui/canvas.h"
 #include "ui/dialog_template.h"
@@ -67,10 +68,14 @@ std::string FormatProgress(const std::optional<ui::Progress>& progress);
 std::string FormatPickerTime(const ui::DateTime& value, std::string_view format);
 
 // The in-memory window of the headless backend: every control of the
-// template with its value, the window's timers and what has been drawn.
-class HeadlessWindow final : public ui::WindowPeer {
+// template with its value, and what has been drawn. Its timers run on the
+// backend's clock.
+class HeadlessWindow final : public ui::WindowPeer, private TimerOwner {
 public:
     HeadlessWindow(HeadlessBackend& backend, ui::CDialog& dialog, const ui::DialogTemplate& tmpl);
+    ~HeadlessWindow() override;
+    HeadlessWindow(const HeadlessWindow&) = delete;
+    HeadlessWindow& operator=(const HeadlessWindow&) = delete;
 
     // ui::WindowPeer
     std::string GetText(int id) const override;
@@ -127,21 +132,16 @@ public:
     int Result() const { return m_result; }
     void End(int result);
 
-    struct Timer {
-        unsigned periodMs = 0;
-        std::uint64_t dueMs = 0;
-        std::uint64_t order = 0;  // settles timers due at the same moment
-    };
-    const std::map<int, Timer>& Timers() const { return m_timers; }
-    std::map<int, Timer>& Timers() { return m_timers; }
-
 private:
+    // TimerOwner: an ended window's loop is over; it only waits to be taken down.
+    bool TimersPaused() const override { return m_ended; }
+    void TimerDue(int timerId) override;
+
     HeadlessBackend& m_backend;
     ui::CDialog& m_dialog;
     const ui::DialogTemplate& m_template;
     std::string m_caption;
     std::map<int, ControlState> m_controls;
-    std::map<int, Timer> m_timers;
     std::vector<DrawOp> m_drawOps;
     std::vector<DrawOp> m_overlayOps;
     int m_repaints = 0;

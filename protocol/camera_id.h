@@ -39,6 +39,7 @@ Bytes BuildSetBaudRequest(std::uint8_t cameraId, std::uint8_t baudCode, bool sav
 struct SetBaudRequest {
     std::uint8_t baudCode;
     bool save;
+    bool operator==(const SetBaudRequest&) const = default;
 };
 // The code carried by a complete CMD_SET_BAUD or CMD_SET_BAUD_SAVE frame.
 std::optional<SetBaudRequest> ParseSetBaudRequest(std::span<const std::uint8_t> frame);

@@ -46,6 +46,7 @@ struct LensRequest {
     enum class Kind { Zoom, CheckLens, Focus, ZoomReset, FocusReset };
     Kind kind;
     std::uint8_t zoom = 0;  // Zoom only
+    bool operator==(const LensRequest&) const = default;
 };
 // A complete zoom, focus or reset frame whose two payload bytes agree.
 std::optional<LensRequest> ParseLensRequest(std::span<const std::uint8_t> frame);
@@ -54,6 +55,7 @@ std::optional<LensRequest> ParseLensRequest(std::span<const std::uint8_t> frame)
 // twice; the camera's copies may disagree.
 struct LensStatus {
     std::uint8_t zoom, zoomAgain, focus, focusAgain;
+    bool operator==(const LensStatus&) const = default;
 };
 // Exactly 12 bytes with 90 EB and command 73; the id, the length field and
 // the CRC are not examined.

@@ -54,6 +54,7 @@ struct BatchSetting {
     bool alarm = false;
     std::uint8_t modelCode = 0;
     std::uint8_t functionMode = 0;
+    bool operator==(const BatchSetting&) const = default;
 };
 Bytes BuildBatchSettingRequest(std::uint8_t cameraId, const BatchSetting& setting);
 // A complete CMD_BATCH_SETTING frame with switch bytes 0x33 or 0xCC and the
@@ -68,6 +69,7 @@ struct ModelReply {
     std::uint8_t modelCode;
     std::uint8_t modelCodeAgain;  // the camera repeats the code; a reply whose copies differ names no model
     std::uint8_t functionMode;
+    bool operator==(const ModelReply&) const = default;
 };
 // Exactly 14 bytes with 90 EB and command B8; nothing else is examined.
 std::optional<ModelReply> ParseModelReply(std::span<const std::uint8_t> reply);

@@ -49,6 +49,7 @@ struct MotionAreaRequest {
     std::uint8_t cameraId = 0;
     MotionSettings settings;
     MotionAreaMap area;  // the cell bytes as sent
+    bool operator==(const MotionAreaRequest&) const = default;
 };
 // A complete area frame of 120 bytes with its payload length 112; the check
 // field is not judged here. nullopt for anything else.

@@ -23,6 +23,7 @@ struct OsdFrame {
     std::uint16_t y;
     std::uint8_t size;
     Bytes text;
+    bool operator==(const OsdFrame&) const = default;
 };
 // Reads a complete OSD frame; nullopt when the bytes are not one.
 std::optional<OsdFrame> ParseOsdFrame(std::span<const std::uint8_t> frame);

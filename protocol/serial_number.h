@@ -23,6 +23,7 @@ struct SerialNumberReply {
     std::uint8_t month = 0;
     std::uint8_t day = 0;
     bool serialValid = true;  // the camera marks a faulty serial number
+    bool operator==(const SerialNumberReply&) const = default;
 };
 
 inline constexpr std::size_t kSerialNumberReplyLength = 16;

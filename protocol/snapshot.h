@@ -24,6 +24,7 @@ Bytes BuildSnapshotRequest(std::uint8_t cameraId, std::uint8_t resolution, std::
 struct PictureRequest {
     std::uint8_t resolution;
     std::uint8_t quality;
+    bool operator==(const PictureRequest&) const = default;
 };
 // Resolution and quality codes of a complete CMD_SNAPSHOT request.
 std::optional<PictureRequest> ParseSnapshotRequest(std::span<const std::uint8_t> frame);

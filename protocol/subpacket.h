@@ -54,6 +54,7 @@ bool IsSubPacketStartRequest(std::span<const std::uint8_t> frame);
 struct SubPacketStart {
     std::uint32_t pictureLength;
     std::uint16_t packetCount;
+    bool operator==(const SubPacketStart&) const = default;
 };
 // 15 bytes, length field 7, picture length at 7..10, packet count at 11..12.
 Bytes BuildSubPacketStartReply(std::uint8_t cameraId, const SubPacketStart& start);
@@ -88,6 +89,7 @@ struct SimpleSubPacketRequest {
     std::uint8_t resolution;
     std::uint8_t quality;  // without the test offset
     bool test;             // quality byte carried + 100
+    bool operator==(const SimpleSubPacketRequest&) const = default;
 };
 Bytes BuildSimpleSubPacketRequest(std::uint8_t cameraId, const SimpleSubPacketRequest& request);
 std::optional<SimpleSubPacketRequest> ParseSimpleSubPacketRequest(std::span<const std::uint8_t> frame);
@@ -95,6 +97,7 @@ struct SimpleSubPacketReply {
     std::uint32_t pictureSize;
     std::uint16_t packetTotal;
     std::uint16_t packetSize;
+    bool operator==(const SimpleSubPacketReply&) const = default;
 };
 // 19 bytes: picture size at 7..9, packet total at 11..12, packet size at 13..14.
 Bytes BuildSimpleSubPacketReply(std::uint8_t cameraId, const SimpleSubPacketReply& reply);
@@ -105,6 +108,7 @@ std::optional<SimpleSubPacketReply> ParseSimpleSubPacketReply(std::span<const st
 struct ReadImageRequest {
     std::uint32_t offset;  // 24-bit
     std::uint16_t length;
+    bool operator==(const ReadImageRequest&) const = default;
 };
 Bytes BuildReadImageRequest(std::uint8_t cameraId, const ReadImageRequest& request);
 std::optional<ReadImageRequest> ParseReadImageRequest(std::span<const std::uint8_t> frame);
@@ -127,6 +131,7 @@ Bytes BuildImageReadyAnnouncement(std::uint8_t cameraId, std::uint32_t pictureSi
 struct ImageReady {
     std::uint8_t cameraId;
     std::uint32_t pictureSize;
+    bool operator==(const ImageReady&) const = default;
 };
 // Accepted when exactly 12 bytes with 90 EB at 0..1 and 0x42 at 3; the caller
 // compares the id.

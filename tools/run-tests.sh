@@ -25,7 +25,7 @@ UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure
 fuzz_seconds=${QZR_FUZZ_SECONDS:-30}
 # program:corpus folder under tests/fuzz/corpus ("-" for none)
 fuzz_programs=(
-    qzr_fuzz_replies:- qzr_fuzz_requests:- qzr_fuzz_text:-
+    qzr_fuzz_decoders:-
     qzr_fuzz_console_whole:whole qzr_fuzz_console_numbered:numbered qzr_fuzz_console_simplified:simplified
     qzr_fuzz_console_idle:idle qzr_fuzz_console_upgrade:upgrade qzr_fuzz_console_focus:focus
     qzr_fuzz_console_children:children

@@ -460,8 +460,9 @@ TEST(CheckModel, ShowsTheModelAndFunctionMode)
     }
 }
 
-// The choices of the settings dialog in one frame, in factory mode only; the
-// model and function mode alone for the settings dialog's buttons.
+// The choices of the settings dialog in one frame, in factory mode only (the
+// model and function mode alone are sent by the settings dialog's buttons:
+// tests/app/lens_test.cpp).
 TEST(BatchSetting, SendsTheChoicesInFactoryMode)
 {
     const struct {
@@ -493,16 +494,6 @@ TEST(BatchSetting, SendsTheChoicesInFactoryMode)
         EXPECT_EQ(rig.console.Text(IDC_LOG), c.factory ? "设置中..." : "");
         EXPECT_EQ(rig.console.Text(IDC_WHOLE_PACKAGE), "1");
     }
-
-    Rig rig;
-    CSession& session = rig.console.dialog.Session();
-    session.m_choices.m_strModel = "QZR-M2";
-    session.m_choices.m_nFunctionMode = 3;
-    session.m_services.config->SendModel();
-    session.m_services.config->SendFunctionMode();
-    ASSERT_EQ(rig.camera.writes.size(), 2u);
-    EXPECT_EQ(rig.camera.writes[0].bytes, (Bytes{0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xE0, 0x03}));
-    EXPECT_EQ(rig.camera.writes[1].bytes, (Bytes{0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x03, 0x03, 0x78, 0xE4}));
 }
 
 // --- the lens neighbour --------------------------------------------------------------

@@ -1,13 +1,12 @@
-// Frame envelope and CRC against published check values and quoted frames.
+// The CRC against published check values, and the picture codes. Frames
+// with their CRCs are quoted where their builders are tested.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "protocol/codes.h"
-#include "protocol/commands.h"
 #include "protocol/crc16.h"
 #include "protocol/frame.h"
-#include "protocol/lens.h"
 
 namespace qzr {
 namespace {
@@ -30,60 +29,6 @@ TEST(Crc16, ContinuingFormEqualsOnePass)
         const std::uint16_t head = crc16_ccitt(data.data(), split);
         EXPECT_EQ(crc16_ccitt(head, data.data() + split, static_cast<std::uint16_t>(data.size() - split)), whole) << split;
     }
-}
-
-struct FrameCase {
-    const char* name;
-    std::uint8_t id;
-    std::uint8_t command;
-    Bytes payload;
-    Bytes expected;  // with the CRC stamped
-};
-
-TEST(CameraFrame, BuildsAndStampsQuotedFrames)
-{
-    const FrameCase cases[] = {
-        {"snapshot 640x480 quality 1", 1, CMD_SNAPSHOT, {0x05, 0x01}, {0x90, 0xEB, 0x01, 0x02, 0x02, 0x00, 0x05, 0x01, 0x9F, 0x03}},
-        {"zoom check", 1, CMD_ZOOM, {0x78, 0x78}, {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x78, 0x78, 0xA2, 0x8F}},
-        {"focus value poll", 1, CMD_FOCUS_VALUE_REQUEST, {0x11, 0x22, 0x33, 0x44, 0xEF},
-         {0x90, 0xEB, 0x01, 0xEF, 0x05, 0x00, 0x11, 0x22, 0x33, 0x44, 0xEF, 0x6E, 0x1E}},
-        {"LED on", 1, CMD_LED, {0x33, 0x00}, {0x90, 0xEB, 0x01, 0x07, 0x02, 0x00, 0x33, 0x00, 0xDA, 0x9F}},
-    };
-    Bytes poll = BuildFocusValueRequest(1);
-    StampCrc(poll);
-    EXPECT_EQ(poll, cases[2].expected) << "the focus value poll's builder";
-    for (const FrameCase& c : cases) {
-        Bytes frame = BuildFrame(c.id, c.command, c.payload);
-        ASSERT_EQ(frame.size(), c.payload.size() + 8) << c.name;
-        EXPECT_EQ(frame[frame.size() - 2], 0xC1) << c.name << ": placeholder tail";
-        EXPECT_EQ(frame[frame.size() - 1], 0xC2) << c.name;
-        StampCrc(frame);
-        EXPECT_EQ(frame, c.expected) << c.name;
-        EXPECT_TRUE(HasValidCrc(frame)) << c.name;
-    }
-}
-
-TEST(CameraFrame, EmptyPayloadCoversIdCommandAndLength)
-{
-    Bytes frame = BuildFrame(1, CMD_SUBPACKET_START);
-    ASSERT_EQ(frame.size(), 8u);
-    StampCrc(frame);
-    const std::uint8_t covered[] = {0x01, 0x30, 0x00, 0x00};
-    const std::uint16_t crc = crc16_ccitt(covered, 4);
-    EXPECT_EQ(frame[6], crc & 0xFF);
-    EXPECT_EQ(frame[7], crc >> 8);
-}
-
-TEST(CameraFrame, HeaderParsingNeedsSixBytesAndTheHead)
-{
-    const Bytes reply = {0x90, 0xEB, 0x07, 0x51, 0x08, 0x01};
-    auto header = ParseFrameHeader(reply);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->cameraId, 7);
-    EXPECT_EQ(header->command, 0x51);
-    EXPECT_EQ(header->payloadLength, 0x0108);
-    EXPECT_FALSE(ParseFrameHeader(std::span(reply).first(5)));
-    EXPECT_FALSE(ParseFrameHeader(Bytes{0x90, 0x00, 0x07, 0x51, 0x08, 0x01}));
 }
 
 TEST(PictureCodes, ResolutionAndQualityTexts)

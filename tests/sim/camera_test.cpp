@@ -165,6 +165,8 @@ TEST_F(CameraTest, WholePictureIsAJpegOfTheRequestedSize)
 
 // Numbered packets, each with a good CRC, put together give the picture the
 // camera made for this transfer; a dropped packet is that one reply only.
+// (Stretches, and both protocols through the console, are end to end:
+// tests/e2e/console_e2e_test.cpp.)
 TEST_F(CameraTest, NumberedPacketsReassembleThePicture)
 {
     client->SendFrame(BuildSetPictureRequest(1, 3, 2));
@@ -198,29 +200,6 @@ TEST_F(CameraTest, NumberedPacketsReassembleThePicture)
     EXPECT_EQ(assembled, picture);
     EXPECT_EQ(DecodedSize(assembled), QSize(320, 240));
     EXPECT_TRUE(client->ReadQuiet().empty());
-}
-
-TEST_F(CameraTest, StretchesReassembleThePicture)
-{
-    client->SendFrame(BuildSimpleSubPacketRequest(1, {1000, 3, 2, true}));
-    const auto announced = ParseSimpleSubPacketReply(client->Read(subpacket::kSimpleReplyLength));
-    ASSERT_TRUE(announced);
-    const Bytes picture = camera->LastPicture();
-    ASSERT_EQ(announced->pictureSize, picture.size());
-    EXPECT_EQ(announced->packetSize, 1000);
-    EXPECT_EQ(announced->packetTotal, PacketCount(announced->pictureSize, 1000));
-    Bytes assembled;
-    while (assembled.size() < picture.size()) {
-        const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(1000, picture.size() - assembled.size()));
-        client->SendFrame(BuildReadImageRequest(1, {static_cast<std::uint32_t>(assembled.size()), length}));
-        const Bytes reply = client->Read(length + subpacket::kStretchOverhead);
-        const auto stretch = ParseReadImageReply(reply, length);
-        ASSERT_TRUE(stretch);
-        EXPECT_TRUE(stretch->crcOk);
-        assembled.insert(assembled.end(), stretch->data.begin(), stretch->data.end());
-    }
-    EXPECT_EQ(assembled, picture);
-    EXPECT_EQ(DecodedSize(assembled), QSize(320, 240));
 }
 
 // Free text, the test-shot trigger and the announcement of a new picture.

@@ -66,7 +66,7 @@ ScriptRun RunScriptOn(const std::string& script, const std::function<void(CTestD
     return run;
 }
 
-// Timer 1 every 100 ms; `onTick` runs in its guarded part.
+// Timer 1 every 100 ms; `onTick` runs on each tick.
 std::function<void(CTestDlg&)> Ticking(std::function<void(CTestDlg&, int tick)> onTick)
 {
     return [onTick](CTestDlg& dlg) {
@@ -131,7 +131,7 @@ TEST(Script, TimersRunOnlyInWaitAndUntil)
 }
 
 // Events (here a message box) are printed escaped, before the next command runs;
-// pictures are events too (canvas_test.cpp).
+// pictures are events too (headless_backend_test.cpp).
 TEST(Script, MessagesAreEvents)
 {
     const ScriptRun run = RunScriptOn("wait 100\nsync\n", Ticking([](CTestDlg& dlg, int) {
@@ -155,7 +155,10 @@ TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
         {"check 104 2", "line 1: bad syntax"}, {"spin 114 sideways", "line 1: bad syntax"},
         {"wait soon", "line 1: bad syntax"},   {"until 103", "line 1: bad syntax"},
         {"click 115 now", "line 1: bad syntax"}, {"print 12x", "line 1: bad syntax"},
-        {"set 103 \\xG1", "line 1: bad syntax"},
+        {"set 103 \\xG1", "line 1: bad syntax"}, {"set 111 low", "line 1: control 111 takes no typing"},
+        {"select 103 x", "line 1: control 103 is not a combo box"},
+        {"check 115 1", "line 1: control 115 is not a check box"}, {"spin 115 up", "line 1: control 115 is not an up"},
+        {"dblclick 103 0", "line 1: control 103 is not a list"}, {"dblclick 112 0", "line 1: list 112 has no row 0"},
     };
     for (const auto& [script, reason] : cases) {
         SCOPED_TRACE(script.substr(0, 40));

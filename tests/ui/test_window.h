@@ -1,17 +1,21 @@
 #pragma once
 
-// A small window with one control of every kind, and a child window it opens,
-// for exercising the window layer on the headless backend.
+// A small window with one control of every kind and a child window it opens;
+// and the window contract, one suite (window_contract_test.cpp) that each
+// backend's test program instantiates with a rig of its own.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "headless/backend.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 
@@ -22,7 +26,7 @@ enum : int {
     IDC_FLAG, IDC_MODE_A, IDC_MODE_B, IDC_MODE_C,      // check box; radio group A/B/C
     IDC_ALONE,                                         // a radio in a group of its own
     IDC_PORTS, IDC_BAUD, IDC_LEVEL,                    // sorted combo, editable combo, drop-down list
-    IDC_FILES, IDC_WHEN, IDC_ARROWS, IDC_GO, IDC_LOCKED, IDC_PICTURE, IDC_CHILD, IDC_OPEN_FILE,
+    IDC_FILES, IDC_WHEN, IDC_ARROWS, IDC_GO, IDC_LOCKED, IDC_PICTURE, IDC_CHILD, IDC_OPEN_FILE, IDC_LOG, IDC_PROGRESS,
     IDC_CHILD_TEXT = 200,
 };
 
@@ -53,6 +57,8 @@ inline constexpr ui::ControlTemplate kTestControls[] = {
     {IDC_PICTURE, ControlKind::Frame, "", 130, 4, 100, 75},
     {IDC_CHILD, ControlKind::PushButton, "Child...", 68, 150, 30, 13},
     {IDC_OPEN_FILE, ControlKind::PushButton, "Open", 100, 150, 30, 13},
+    {IDC_LOG, ControlKind::Edit, "", 130, 84, 100, 40, ui::kMultiline | ui::kReadOnly | ui::kVScroll},
+    {IDC_PROGRESS, ControlKind::Progress, "", 130, 128, 100, 9},
     {ui::IDOK, ControlKind::DefPushButton, "OK", 160, 150, 30, 13},
     {ui::IDCANCEL, ControlKind::PushButton, "Cancel", 194, 150, 30, 13},
 };
@@ -65,12 +71,14 @@ inline constexpr ui::ControlTemplate kChildControls[] = {
 };
 inline constexpr ui::DialogTemplate kChildTemplate = {901, "Child", 80, 40, kChildControls};
 
-// The child: hands its text back on OK; may run a timer of its own.
+// The child: hands its text back on OK; may run a timer of its own, or end
+// while it starts.
 class CChildDlg : public ui::CDialog {
 public:
     CChildDlg() : CDialog(kChildTemplate) {}
     std::string m_strText;
     unsigned m_nTimerPeriod = 0;
+    int m_nEndAtInit = 0;
     int m_nTicks = 0;
 
 protected:
@@ -79,6 +87,8 @@ protected:
         CDialog::OnInitDialog();
         if (m_nTimerPeriod)
             SetTimer(5, m_nTimerPeriod);
+        if (m_nEndAtInit)
+            EndDialog(m_nEndAtInit);
         return true;
     }
     void DoDataExchange(ui::CDataExchange& dx) override { ui::DDX_Text(dx, IDC_CHILD_TEXT, m_strText); }
@@ -96,6 +106,7 @@ public:
         OnClicked(IDC_FLAG, [=, this] { Note("flag " + num(IsDlgButtonChecked(IDC_FLAG))); });
         OnClicked(IDC_MODE_B, [=, this] { Note("mode B " + num(IsDlgButtonChecked(IDC_MODE_B))); });
         OnEditChange(IDC_NAME, [this] { Note("name " + GetDlgItemText(IDC_NAME)); });
+        OnEditChange(IDC_LOG, [this] { Note("log " + GetDlgItemText(IDC_LOG)); });
         OnEditChange(IDC_BAUD, [this] { Note("baud typed " + GetDlgItemText(IDC_BAUD)); });
         OnSelChange(IDC_BAUD, [=, this] { Note("baud chosen " + num(Combo(IDC_BAUD).GetCurSel())); });
         OnListDblClk(IDC_FILES, [=, this] { Note("row " + num(List(IDC_FILES).GetFirstSelected())); });
@@ -117,24 +128,18 @@ public:
     std::string m_strBaud = "9600";
 
     std::vector<std::string> m_log;
-    // Timer events as the main window takes them: a guard drops events that
-    // arrive while a handler runs a nested loop (a message box).
-    bool m_bInTimer = false;
     int m_nTicks = 0;
-    int m_nDropped = 0;
+    std::function<std::uint64_t()> m_clock;  // when set, m_tickTimes notes when each tick came
     std::vector<std::uint64_t> m_tickTimes;
-    std::function<void(int tick)> m_onTick;  // extra work in the guarded part
+    std::function<void(int tick)> m_onTick;  // extra work on each tick
     bool m_bTimerOnInit = false;             // timer 1, 100 ms, from OnInitDialog
-    int m_nChildResult = 0;
-    unsigned m_nChildTimerPeriod = 0;
-    int m_nChildTicks = 0;
+    std::function<void(CChildDlg&)> m_prepareChild;
+    std::optional<CChildDlg> m_child;  // the last one opened
     std::vector<std::pair<std::string, std::string>> m_rows;  // list rows made at init
     std::function<void(ui::Canvas&)> m_paint;
+    int m_nPaints = 0;
 
     void Note(std::string line) { m_log.push_back(std::move(line)); }
-
-    using CDialog::Combo, CDialog::DateTimeCtrl, CDialog::GetClientRect, CDialog::GetDC, CDialog::Invalidate;
-    using CDialog::KillTimer, CDialog::List, CDialog::MessageBox, CDialog::SetTimer, CDialog::Sleep;
 
 protected:
     bool OnInitDialog() override
@@ -163,21 +168,17 @@ protected:
 
     void OnTimer(int id) override
     {
-        if (m_bInTimer) {
-            ++m_nDropped;
-            return;
-        }
-        m_bInTimer = true;
         ++m_nTicks;
-        m_tickTimes.push_back(static_cast<headless::HeadlessBackend&>(ui::CurrentBackend()).NowMs());
+        if (m_clock)
+            m_tickTimes.push_back(m_clock());
         Note("timer " + std::to_string(id));
         if (m_onTick)
             m_onTick(m_nTicks);
-        m_bInTimer = false;
     }
 
     void OnPaint(ui::Canvas& canvas) override
     {
+        ++m_nPaints;
         if (m_paint)
             m_paint(canvas);
     }
@@ -192,28 +193,60 @@ protected:
 private:
     void OpenChild()
     {
-        CChildDlg child;
+        CChildDlg& child = m_child.emplace();
         child.m_strText = m_strName;
-        child.m_nTimerPeriod = m_nChildTimerPeriod;
-        m_nChildResult = child.DoModal();
-        m_nChildTicks = child.m_nTicks;
-        Note("child " + std::to_string(m_nChildResult));
-        if (m_nChildResult == ui::IDOK) {
+        if (m_prepareChild)
+            m_prepareChild(child);
+        const int result = child.DoModal();
+        Note("child " + std::to_string(result));
+        if (result == ui::IDOK) {
             m_strName = child.m_strText;
             UpdateData(false);
         }
     }
 };
 
-// The test window, open on a headless backend with a virtual clock.
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { backend.Open(dlg); }
-    void TearDown() override { backend.Close(dlg); }
-    std::string Shown(int id) { return backend.Print(dlg, id).value_or("<no control>"); }
+// How the contract suite reaches one backend: showing a window, acting as the
+// operator, letting time pass and looking at what a window shows.
+class WindowRig {
+public:
+    virtual ~WindowRig() = default;
 
-    headless::HeadlessBackend backend;
-    headless::CurrentBackendScope scope{backend};
+    // Shows `dialog`, runs `steps` while it is up, then takes it down.
+    virtual void Run(ui::CDialog& dialog, const std::function<void()>& steps) = 0;
+    // Presses control `id`; `steps` run while the modal window it opens is up.
+    virtual void RunChild(ui::CDialog& dialog, int id, const std::function<void()>& steps) = 0;
+
+    // The operator: a click, typing over an edit's or a combo's text, picking
+    // a combo item, double clicking a list row (-1: below the last row), an
+    // up-down control's arrow.
+    virtual void Click(ui::CDialog& dialog, int id) = 0;
+    virtual void Type(ui::CDialog& dialog, int id, std::string_view text) = 0;
+    virtual void Choose(ui::CDialog& dialog, int id, int index) = 0;
+    virtual void DoubleClickRow(ui::CDialog& dialog, int id, int row) = 0;
+    virtual void Spin(ui::CDialog& dialog, int id, bool up) = 0;
+
+    // Runs the message loop for about `ms`: timers fire, asked-for repaints happen.
+    virtual void Wait(unsigned ms) = 0;
+    // The colour drawn at client pixel `p` of the window, nullopt where nothing
+    // was drawn. Where a picture lies any colour may be given.
+    virtual std::optional<ui::Color> DrawnAt(ui::CDialog& dialog, ui::Point p) = 0;
+};
+
+// A backend the suite is instantiated with, named in the test names.
+struct WindowBackend {
+    const char* name;
+    std::function<std::unique_ptr<WindowRig>()> makeRig;
+    friend void PrintTo(const WindowBackend& backend, std::ostream* out) { *out << backend.name; }
+};
+inline std::string BackendName(const ::testing::TestParamInfo<WindowBackend>& info) { return info.param.name; }
+
+// A real JPEG of one colour (blue), made by the toolkit's encoder.
+std::vector<std::uint8_t> MakeJpeg(int width, int height);
+
+class WindowContract : public ::testing::TestWithParam<WindowBackend> {
+protected:
+    std::unique_ptr<WindowRig> rig = GetParam().makeRig();
     CTestDlg dlg;
 };
 

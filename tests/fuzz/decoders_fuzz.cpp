@@ -1,0 +1,46 @@
+// libFuzzer entry point over the decoder checks: the first byte picks a family
+// of the table, the rest goes through its checks in a heap block of its exact
+// size; a broken promise is named and stops the run. Now and then the mutator
+// starts over from a family's valid input, damaged as a line damages it, so
+// that deep fields are reached early.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "tests/fuzz/decoder_checks.h"
+
+using qzr::fuzz::DecoderFamilies;
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const qzr::fuzz::DecoderFamily& family = DecoderFamilies()[data[0] % DecoderFamilies().size()];
+    const auto exact = std::make_unique<std::uint8_t[]>(size - 1);
+    std::copy(data + 1, data + size, exact.get());
+    qzr::fuzz::Verdict verdict;
+    family.check({exact.get(), size - 1}, verdict);
+    if (verdict.Broken()) {
+        std::fprintf(stderr, "%s: broken: %s\n", family.name, verdict.Broken());
+        std::abort();
+    }
+    return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
+                                              unsigned seed)
+{
+    qzr::fuzz::Damage damage(seed);
+    if (maxSize == 0 || !damage.OneIn(8))
+        return LLVMFuzzerMutate(data, size, maxSize);
+    const std::size_t pick = damage.Below(DecoderFamilies().size());
+    const qzr::Bytes input = damage.Case(DecoderFamilies()[pick].seeds);
+    const std::size_t length = std::min(input.size(), maxSize - 1);
+    data[0] = static_cast<std::uint8_t>(pick);
+    std::copy_n(input.begin(), length, data + 1);
+    return length + 1;
+}
