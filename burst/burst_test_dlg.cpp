@@ -196,8 +196,14 @@ void CBurstTestDlg::OnTimer(int)
         return;
     g_bInTimer = true;
     PollPort();
-    // A fetch that stalled, or whose port was closed, is given up.
-    if (m_burstPort.IsOpen())
+    if (m_burstPort.TakeHangUpNotice()) {
+        // Said once; the port stays open until the operator closes it.
+        m_strPortInfo = "Serial port disconnected";
+        m_strBurstLog += "Serial port disconnected: " + qzr::DevicePathOf(m_burstPort.PortName()) + "\r\n";
+        ShowTexts();
+    }
+    // A fetch that stalled, or whose port was closed or hung up, is given up.
+    if (m_burstPort.IsOpen() && !m_burstPort.HungUp())
         m_progress.Check();
     else
         m_progress.End();

@@ -86,7 +86,8 @@ void CCapturePart::OnInitDialog()
 bool CCapturePart::OnTimer(int timerId)
 {
     if (timerId == kPollTimer) {
-        if (Session().Port().IsOpen())
+        // A port that hung up brings no more bytes: the bar ends as when it closes.
+        if (Session().Port().IsOpen() && !Session().Port().HungUp())
             m_progress.Check();
         else
             m_progress.End();
@@ -185,7 +186,9 @@ void CCapturePart::OnSubPacket()
     window.CheckDlgButton(IDC_SUB_PACKET, 1);
     window.EnableControl(IDC_PACKET_SIZE, true);
     window.EnableControl(IDC_SET_PACKET_SIZE, true);
-    window.EnableControl(IDC_STOP_SNAPSHOT, false);
+    // Continuous capture disabled Snapshot and Continuously Capture: while it
+    // runs, Stop stays the way out of it.
+    window.EnableControl(IDC_STOP_SNAPSHOT, Session().m_bContinuous != 0);
     window.UpdateData(false);
 }
 

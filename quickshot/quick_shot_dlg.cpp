@@ -101,6 +101,11 @@ void CQuickShotDlg::PollPicture()
         std::uint32_t n = sizeof buffer;
         if (m_port.Read(buffer, n) && n > 0)
             m_session.Router().Dispatch(qzr::ReplyPoint::Frame, {buffer, n});
+        if (m_port.TakeHangUpNotice()) {
+            // Said once, with the device; the port stays open until closed here.
+            m_strMessage = "Serial port disconnected: " + qzr::DevicePathOf(m_port.PortName());
+            UpdateData(false);
+        }
     }
     if (m_nQuietTicks > 0 && --m_nQuietTicks == 0) {
         m_strMessage += " show";

@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libgl-dev
     googletest libgtest-dev
     xvfb xauth fonts-wqy-microhei fonts-dejavu-core
+    # the fuzz programs: clang with its libFuzzer and sanitizer runtimes
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -55,28 +55,51 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline)
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// The errors of a device that is no longer there: a hung-up terminal, an
+// unplugged adapter.
+bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE; }
+constexpr short kHangUpEvents = POLLHUP | POLLERR | POLLNVAL;
+
+// The serial device through termios. Destroying it does not close the
+// descriptor; Close does.
+class CTermiosDevice final : public ILineDevice {
+public:
+    explicit CTermiosDevice(int fd) : m_fd(fd) {}
+    LineIo Read(std::uint8_t* buffer, std::uint32_t& length) override;
+    LineIo Write(const std::uint8_t* buffer, std::uint32_t length) override;
+    void Close() override;
+    int Handle() const override { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+LineOpener& InstalledOpener()
+{
+    static LineOpener opener;
+    return opener;
+}
+
 }  // namespace
+
+void SetLineOpener(LineOpener opener) { InstalledOpener() = std::move(opener); }
 
 std::string DevicePathOf(const std::string& name)
 {
     return name.find('/') == std::string::npos ? "/dev/" + name : name;
 }
 
-bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
+std::unique_ptr<ILineDevice> OpenTermiosDevice(const std::string& name, std::uint32_t baud)
 {
-    m_strPortName = name;
     speed_t speed{};
     const bool named = SpeedOf(baud, speed);
-    if (baud == 0)
-        return false;
-
     const int fd = ::open(DevicePathOf(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    auto fail = [fd] {
+        return nullptr;
+    auto fail = [fd]() -> std::unique_ptr<ILineDevice> {
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
-        return false;
+        return nullptr;
     };
     // Exclusive: a second open of the device fails until this one is closed.
     // The lock also keeps out a second console run by the superuser, whom the
@@ -106,55 +129,42 @@ bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
         return fail();
     }
     ::tcflush(fd, TCIOFLUSH);
-
-    m_fd = fd;
-    m_bOpen = true;
-    return true;
+    return std::make_unique<CTermiosDevice>(fd);
 }
 
-bool CSerialPort::Read(std::uint8_t* buffer, std::uint32_t& length)
+LineIo CTermiosDevice::Read(std::uint8_t* buffer, std::uint32_t& length)
 {
     const std::uint32_t capacity = length;
     length = 0;
-    if (m_fd < 0) {
-        length = kReadFailed;
-        return false;
-    }
     int queued = 0;
-    if (::ioctl(m_fd, FIONREAD, &queued) != 0) {
-        length = kReadFailed;
-        return false;
-    }
+    if (::ioctl(m_fd, FIONREAD, &queued) != 0)
+        return DeviceGone(errno) ? LineIo::Gone : LineIo::Failed;
     if (queued <= 0) {
         // Nothing queued: a hung-up line still shows as nothing, so ask poll().
         pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            length = kReadFailed;
-            return false;
-        }
-        return true;
+        if (::poll(&p, 1, 0) > 0 && (p.revents & kHangUpEvents))
+            return LineIo::Gone;
+        return LineIo::Done;
     }
     const std::uint32_t wanted = std::min<std::uint32_t>(capacity, static_cast<std::uint32_t>(queued));
     if (wanted == 0)
-        return true;
+        return LineIo::Done;
     const ssize_t n = ::read(m_fd, buffer, wanted);
     if (n < 0) {
         if (errno == EAGAIN || errno == EINTR)
-            return true;
-        length = kReadFailed;
-        return false;
+            return LineIo::Done;
+        return DeviceGone(errno) ? LineIo::Gone : LineIo::Failed;
     }
+    // Bytes were queued, yet the read found the end of the line: it hung up.
+    if (n == 0)
+        return LineIo::Gone;
     length = static_cast<std::uint32_t>(n);
-    return true;
+    return LineIo::Done;
 }
 
-bool CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t length)
+LineIo CTermiosDevice::Write(const std::uint8_t* buffer, std::uint32_t length)
 {
-    if (m_writeTrace)
-        m_writeTrace({buffer, length});
-    if (m_fd < 0)
-        return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(CSerialPort::kWriteTimeoutMs);
     std::uint32_t done = 0;
     while (done < length) {
         const ssize_t n = ::write(m_fd, buffer + done, length - done);
@@ -163,37 +173,96 @@ bool CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t length)
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
+            return DeviceGone(errno) ? LineIo::Gone : LineIo::Failed;
         pollfd p{m_fd, POLLOUT, 0};
         const int left = MillisecondsLeft(deadline);
-        if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return false;
+        if (left == 0 || ::poll(&p, 1, left) <= 0)
+            return LineIo::Failed;
+        if (p.revents & kHangUpEvents)
+            return LineIo::Gone;
     }
     // Wait until the bytes have left the output queue, so that a caller that
-    // closes the port or changes its rate next does not cut them off.
+    // closes the port or changes its rate next does not cut them off. A line
+    // that hangs up meanwhile never drains: it ends the wait.
     for (;;) {
         int pending = 0;
         if (::ioctl(m_fd, TIOCOUTQ, &pending) != 0)
-            return false;
+            return DeviceGone(errno) ? LineIo::Gone : LineIo::Failed;
         if (pending <= 0)
-            return true;
+            return LineIo::Done;
         const int left = MillisecondsLeft(deadline);
         if (left == 0)
-            return false;
-        pollfd none{-1, 0, 0};
-        ::poll(&none, 0, std::min(left, 2));
+            return LineIo::Failed;
+        pollfd p{m_fd, 0, 0};
+        if (::poll(&p, 1, std::min(left, 2)) > 0 && (p.revents & kHangUpEvents))
+            return LineIo::Gone;
     }
+}
+
+void CTermiosDevice::Close()
+{
+    // The exclusive flag outlives the close on a pseudo-terminal: clear it.
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool CSerialPort::Open(const std::string& name, std::uint32_t baud)
+{
+    m_strPortName = name;
+    if (baud == 0)
+        return false;
+    const LineOpener& opener = InstalledOpener();
+    std::unique_ptr<ILineDevice> device = opener ? opener(name, baud) : OpenTermiosDevice(name, baud);
+    if (!device)
+        return false;
+    m_device = std::move(device);
+    m_bOpen = true;
+    m_bHungUp = false;
+    m_bHangUpNoticed = false;
+    return true;
+}
+
+LineIo CSerialPort::Noted(LineIo result)
+{
+    if (result == LineIo::Gone)
+        m_bHungUp = true;
+    return result;
+}
+
+bool CSerialPort::Read(std::uint8_t* buffer, std::uint32_t& length)
+{
+    if (!m_device || Noted(m_device->Read(buffer, length)) != LineIo::Done) {
+        length = kReadFailed;
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::Write(const std::uint8_t* buffer, std::uint32_t length)
+{
+    if (m_writeTrace)
+        m_writeTrace({buffer, length});
+    return m_device && Noted(m_device->Write(buffer, length)) == LineIo::Done;
+}
+
+bool CSerialPort::TakeHangUpNotice()
+{
+    if (!m_bHungUp || m_bHangUpNoticed)
+        return false;
+    m_bHangUpNoticed = true;
+    return true;
 }
 
 void CSerialPort::Close()
 {
-    if (m_fd >= 0) {
-        // The exclusive flag outlives the close on a pseudo-terminal: clear it.
-        ::ioctl(m_fd, TIOCNXCL);
-        ::close(m_fd);
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
     }
-    m_fd = -1;
     m_bOpen = false;
+    m_bHungUp = false;
+    m_bHangUpNoticed = false;
 }
 
 }  // namespace qzr

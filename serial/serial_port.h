@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
+
+#include "serial/line_device.h"
 
 namespace qzr {
 
@@ -12,6 +15,11 @@ namespace qzr {
 // It has no thread and no buffering of its own: callers poll Read from window
 // timers and write whole frames with Write. Pseudo-terminals work like real
 // ports. Destroying the object does not close the device.
+//
+// A device that hangs up (the other end of a pseudo-terminal closed, a USB
+// adapter pulled) makes every read fail from then on; the port notes it once,
+// for the window that polls it to tell the operator, and otherwise stays as
+// it is until it is closed.
 class CSerialPort {
 public:
     CSerialPort() = default;
@@ -42,7 +50,13 @@ public:
     bool IsOpen() const { return m_bOpen; }
     const std::string& PortName() const { return m_strPortName; }
     // The device's file descriptor, -1 when closed (for tests that wait on it).
-    int Handle() const { return m_fd; }
+    int Handle() const { return m_device ? m_device->Handle() : -1; }
+
+    // True once a read or a write found the device gone, until the port is
+    // closed or opened again.
+    bool HungUp() const { return m_bHungUp; }
+    // True exactly once per hang-up: for the first caller after it was found.
+    bool TakeHangUpNotice();
 
     // Called with the bytes of every Write call before they go out (traffic
     // traces and tests that check how a frame was written).
@@ -54,9 +68,13 @@ public:
     static constexpr int kWriteTimeoutMs = 50000;
 
 private:
+    LineIo Noted(LineIo result);
+
     std::string m_strPortName = "Com1";
-    int m_fd = -1;
+    std::unique_ptr<ILineDevice> m_device;
     bool m_bOpen = false;
+    bool m_bHungUp = false;
+    bool m_bHangUpNoticed = false;
     WriteTrace m_writeTrace;
 };
 

@@ -3,6 +3,7 @@
 // a watchdog resends overdue numbered sub-packet requests; short unsolicited
 // chunks are camera text or a test-shot trigger.
 #include <cstring>
+#include <string>
 
 #include "protocol/camera_text.h"
 #include "protocol/commands.h"
@@ -19,6 +20,25 @@ constexpr std::size_t kTriggerChunk = 12;
 }  // namespace
 
 void CSession::PollReplies()
+{
+    PollPort();
+    if (m_port.TakeHangUpNotice())
+        ReportHangUp();
+}
+
+void CSession::ReportHangUp()
+{
+    const std::string line = "Serial port disconnected: " + DevicePathOf(m_port.PortName()) + "\r\n";
+    m_strStatus = "Serial port disconnected";
+    // A line of its own, also after a progress text without a line end.
+    if (!m_strLog.empty() && m_strLog.back() != '\n')
+        AppendToLog("\r\n");
+    AppendToLog(line);
+    AppendLog(line);
+    ShowTexts();
+}
+
+void CSession::PollPort()
 {
     if (ILensService* lens = m_services.lens; lens && lens->ManualFocusOn()) {
         lens->ReadFocusValues();

@@ -101,7 +101,8 @@ public:
 
     // --- reply polling, on timer 1 ---
     // Manual focusing first, then a firmware upgrade, else the reader of the
-    // transfer mode with the watchdog.
+    // transfer mode with the watchdog. A port found hung up on the way, by a
+    // read or a write, is reported once at the end of the tick.
     void PollReplies();
     // Whole-package mode; the bytes handled (0 when nothing arrived).
     std::uint32_t ParseWholeReply();
@@ -116,6 +117,10 @@ public:
     const std::vector<CDialogPart*>& Parts() const { return m_parts; }
 
 private:
+    void PollPort();
+    // "Serial port disconnected" in the status box and a log line with the
+    // device; the port stays open until the operator closes it.
+    void ReportHangUp();
     void RunWatchdog();
     void AddLinkRoutes();
     // Free text while nothing is awaited: chunks of 1 to 64 bytes; the

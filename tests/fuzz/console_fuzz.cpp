@@ -1,0 +1,36 @@
+// libFuzzer entry point over one family of the console's readers: the input is
+// a sequence of steps for the main window (or a child window), run on a fresh
+// headless console on a line in memory; a broken promise or a console that a
+// good camera cannot get a picture from afterwards is named and stops the
+// run. Half of the time the mutated frames get their length field and CRC
+// fixed, so that the branches behind those checks are reached.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/fuzz/console_harness.h"
+
+#ifndef QZR_CONSOLE_FAMILY
+#error "QZR_CONSOLE_FAMILY names the family this program runs"
+#endif
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using qzr::fuzz::Family;
+    if (const auto finding = qzr::fuzz::RunConsole(Family::QZR_CONSOLE_FAMILY, {data, size})) {
+        std::fprintf(stderr, "console finding: %s\n", finding->c_str());
+        std::abort();
+    }
+    return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
+                                              unsigned seed)
+{
+    size = LLVMFuzzerMutate(data, size, maxSize);
+    if (seed & 1)
+        qzr::fuzz::FixFrames(data, size);
+    return size;
+}

@@ -1,0 +1,47 @@
+// The committed corpora of the console's fuzz programs, each input replayed
+// through the same harness: the simulator's real replies the corpora start
+// from, and every input that once found a fault, stay regression cases in
+// every build, with or without a fuzzer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/fuzz/console_harness.h"
+
+namespace qzr::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ConsoleCorpus, EveryInputLeavesAConsoleThatTakesAPicture)
+{
+    std::size_t inputs = 0;
+    for (const Family family : kFamilies) {
+        const fs::path folder = fs::path(QZR_CORPUS_DIR) / FamilyName(family);
+        ASSERT_TRUE(fs::is_directory(folder)) << folder;
+        std::vector<fs::path> files(fs::directory_iterator(folder), fs::directory_iterator{});
+        std::sort(files.begin(), files.end());
+        EXPECT_FALSE(files.empty()) << folder;
+        for (const fs::path& file : files) {
+            std::ifstream in(file, std::ios::binary);
+            const Bytes input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            EXPECT_EQ(RunConsole(family, input), std::nullopt) << file;
+            ++inputs;
+        }
+    }
+    EXPECT_GT(inputs, 0u);
+}
+
+// The line steps: a hang-up is reported, and the device comes back.
+TEST(ConsoleCorpus, HangUpAndReturnAreSteps)
+{
+    const Bytes input = StepWriter().Wait(1).Line(false).Wait(2).Line(true).Wait(1).Input();
+    for (const Family family : kFamilies)
+        EXPECT_EQ(RunConsole(family, input), std::nullopt) << FamilyName(family);
+}
+
+}  // namespace
+}  // namespace qzr::fuzz
