@@ -9,6 +9,7 @@
 #include "protocol/subpacket.h"
 #include "res/resource.h"
 #include "session/session.h"
+#include "ui/data_exchange.h"
 #include "ui/format.h"
 
 using qzr::Bytes;
@@ -18,7 +19,7 @@ using ui::Format;
 
 int CSubPacketTransfer::ComboPacketSize()
 {
-    return std::atoi(m_session.Window().Combo(IDC_PACKET_SIZE).GetWindowText().c_str());
+    return ui::LeadingInt(m_session.Window().Combo(IDC_PACKET_SIZE).GetWindowText());
 }
 
 void CSubPacketTransfer::AddRoutes(qzr::ReplyRouter& router)

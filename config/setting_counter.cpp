@@ -4,11 +4,10 @@
 // console into factory mode (Batch Setting, the settings dialog, the
 // production-date notice). Nothing here is ever reported: a store that cannot
 // be read or written leaves the count in memory as it is.
-#include <cctype>
-#include <climits>
 #include <string>
 
 #include "config/config_part.h"
+#include "ui/data_exchange.h"
 
 namespace {
 
@@ -18,31 +17,6 @@ constexpr std::string_view kFactoryMarker = "4711";
 // A value is read into a buffer of 99 bytes that also holds its terminating
 // zero: a longer one cannot be read.
 constexpr std::size_t kValueCapacity = 99;
-
-// The number the text begins with, after blanks and an optional sign, as a
-// count: 0 without digits, the int range's end where it is longer.
-int LeadingNumber(std::string_view text)
-{
-    std::size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    long long value = 0;
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-        value = value * 10 + (text[at] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            break;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
 
 }  // namespace
 
@@ -65,7 +39,7 @@ bool CConfigPart::CheckFactoryMarker(bool takeCount)
     if (!count)
         return false;
     if (takeCount)
-        m_nSetCount = LeadingNumber(*count);
+        m_nSetCount = ui::LeadingInt(*count);
     return *marker == kFactoryMarker;
 }
 

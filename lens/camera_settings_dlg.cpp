@@ -1,8 +1,5 @@
 #include "lens/camera_settings_dlg.h"
 
-#include <algorithm>
-#include <cctype>
-#include <climits>
 
 #include "lens/lens_part.h"
 #include "res/resource.h"
@@ -108,21 +105,7 @@ std::optional<std::uint8_t> FunctionModeOfText(std::string_view text)
     const std::size_t dash = text.find('-');
     if (dash == std::string_view::npos || dash == 0)
         return std::nullopt;
-    std::size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    // However many digits are typed, the number stays within an int, as the
-    // classic conversion gives it.
-    long long value = 0;
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
-        value = std::min<long long>(value * 10 + (text[at] - '0'), static_cast<long long>(INT_MAX) + 1);
-    if (negative)
-        value = -value;
-    value = std::clamp<long long>(value, INT_MIN, INT_MAX);
-    return static_cast<std::uint8_t>(static_cast<unsigned>(value) & 0xFF);
+    return static_cast<std::uint8_t>(static_cast<unsigned>(ui::LeadingInt(text)) & 0xFF);
 }
 
 std::string_view FunctionModeText(std::uint8_t functionMode)

@@ -20,17 +20,6 @@ void PutTime(Bytes& out, const CameraTime& t)
 
 CameraTime TimeAt(const std::uint8_t* p) { return {2000 + p[0], p[1], p[2], p[3], p[4], p[5]}; }
 
-// The payload of a complete frame of `command` with exactly `length` payload bytes.
-std::optional<std::span<const std::uint8_t>> PayloadOf(std::span<const std::uint8_t> frame, std::uint8_t command,
-                                                      std::size_t length)
-{
-    const auto header = ParseFrameHeader(frame);
-    if (!header || header->command != command || header->payloadLength != length ||
-        frame.size() != length + frame::kOverhead)
-        return std::nullopt;
-    return frame.subspan(frame::kPayloadOffset, length);
-}
-
 Bytes Stamped(std::uint8_t cameraId, std::uint8_t command, std::span<const std::uint8_t> payload)
 {
     Bytes frame = BuildFrame(cameraId, command, payload);
@@ -49,7 +38,7 @@ Bytes BuildBurstShootRequest(std::uint8_t cameraId, const BurstShootRequest& req
 
 std::optional<BurstShootRequest> ParseBurstShootRequest(std::span<const std::uint8_t> frame)
 {
-    const auto p = PayloadOf(frame, CMD_BURST_SHOOT, kShootPayload);
+    const auto p = FramePayload(frame, CMD_BURST_SHOOT, kShootPayload);
     if (!p)
         return std::nullopt;
     return BurstShootRequest{(*p)[0], (*p)[1], (*p)[2], (*p)[3], TimeAt(p->data() + 4)};
@@ -80,7 +69,7 @@ Bytes BuildListFilesRequest(std::uint8_t cameraId, const ListFilesRequest& reque
 
 std::optional<ListFilesRequest> ParseListFilesRequest(std::span<const std::uint8_t> frame)
 {
-    const auto p = PayloadOf(frame, CMD_LIST_FILES, kListPayload);
+    const auto p = FramePayload(frame, CMD_LIST_FILES, kListPayload);
     if (!p)
         return std::nullopt;
     ListFilesRequest request{(*p)[1], (*p)[2] == 1, std::nullopt};
@@ -133,7 +122,7 @@ Bytes BuildGetFileRequest(std::uint8_t cameraId, const GetFileRequest& request)
 
 std::optional<GetFileRequest> ParseGetFileRequest(std::span<const std::uint8_t> frame)
 {
-    const auto p = PayloadOf(frame, CMD_GET_FILE, kGetFilePayload);
+    const auto p = FramePayload(frame, CMD_GET_FILE, kGetFilePayload);
     if (!p)
         return std::nullopt;
     return GetFileRequest{ReadLe16(p->data()), std::string(FileEntryText(p->subspan(2, burst::kNameLength)))};

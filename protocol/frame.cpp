@@ -88,4 +88,14 @@ bool HasJpegStart(std::span<const std::uint8_t> bytes)
     return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
+std::optional<std::span<const std::uint8_t>> FramePayload(std::span<const std::uint8_t> frame, std::uint8_t command,
+                                                          std::size_t length)
+{
+    const auto header = ParseFrameHeader(frame);
+    if (!header || header->command != command || header->payloadLength != length ||
+        frame.size() != length + frame::kOverhead)
+        return std::nullopt;
+    return frame.subspan(frame::kPayloadOffset, length);
+}
+
 }  // namespace qzr

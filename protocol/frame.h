@@ -33,6 +33,11 @@ Bytes BuildFrame(std::uint8_t cameraId, std::uint8_t command, std::span<const st
 // carries in its last two bytes, computed over bytes 2 .. length - 3.
 std::uint16_t FrameCrc(const std::uint8_t* frame, std::size_t length);
 
+// The payload of a complete frame of `command` carrying exactly `length`
+// payload bytes (the frame no longer than that), or nullopt.
+std::optional<std::span<const std::uint8_t>> FramePayload(std::span<const std::uint8_t> frame, std::uint8_t command,
+                                                          std::size_t length);
+
 // Writes FrameCrc into the last two bytes, low byte first. Frames shorter than
 // the envelope are left alone.
 void StampCrc(std::uint8_t* frame, std::size_t length);

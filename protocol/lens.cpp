@@ -20,17 +20,6 @@ constexpr std::uint8_t kDescending[] = {0x04, 0x03, 0x02, 0x01};
 constexpr std::uint8_t kModelMark = 0xE3;
 constexpr std::uint8_t kModelCancel[] = {kModelMark, kModelMark, 0x22, 0x33};
 
-// The payload of a complete frame of `command` carrying exactly `length` bytes.
-std::optional<std::span<const std::uint8_t>> PayloadOf(std::span<const std::uint8_t> frame, std::uint8_t command,
-                                                        std::size_t length)
-{
-    const auto header = ParseFrameHeader(frame);
-    if (!header || header->command != command || header->payloadLength != length ||
-        frame.size() != length + frame::kOverhead)
-        return std::nullopt;
-    return frame.subspan(frame::kPayloadOffset, length);
-}
-
 bool Equal(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
@@ -54,7 +43,7 @@ bool IsSwitch(std::span<const std::uint8_t> frame, std::uint8_t command, std::ui
 {
     const std::uint8_t value = on ? kOn : kOff;
     const std::uint8_t expected[] = {mark, mark, value, value};
-    const auto payload = PayloadOf(frame, command, sizeof expected);
+    const auto payload = FramePayload(frame, command, sizeof expected);
     return payload && Equal(*payload, expected);
 }
 
@@ -77,7 +66,7 @@ std::optional<LensRequest> ParseLensRequest(std::span<const std::uint8_t> frame)
     const auto header = ParseFrameHeader(frame);
     if (!header)
         return std::nullopt;
-    const auto payload = PayloadOf(frame, header->command, 2);
+    const auto payload = FramePayload(frame, header->command, 2);
     if (!payload || (*payload)[0] != (*payload)[1])
         return std::nullopt;
     const std::uint8_t value = (*payload)[0];
@@ -131,7 +120,7 @@ Bytes BuildFocusValueRequest(std::uint8_t cameraId)
 
 bool IsFocusValueRequest(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_FOCUS_VALUE_REQUEST, sizeof kFocusPollPayload);
+    const auto payload = FramePayload(frame, CMD_FOCUS_VALUE_REQUEST, sizeof kFocusPollPayload);
     return payload && Equal(*payload, kFocusPollPayload);
 }
 
@@ -163,7 +152,7 @@ Bytes BuildLedRequest(std::uint8_t cameraId, bool on)
 
 std::optional<bool> ParseLedRequest(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_LED, 2);
+    const auto payload = FramePayload(frame, CMD_LED, 2);
     if (!payload || (*payload)[1] != kLedOff || ((*payload)[0] != kOn && (*payload)[0] != kOff))
         return std::nullopt;
     return (*payload)[0] == kOn;
@@ -205,7 +194,7 @@ Bytes BuildTestPattern(std::uint8_t cameraId, bool descending)
 
 std::optional<bool> ParseTestPattern(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_TEST_PATTERN, sizeof kAscending);
+    const auto payload = FramePayload(frame, CMD_TEST_PATTERN, sizeof kAscending);
     if (!payload)
         return std::nullopt;
     if (Equal(*payload, kAscending))
@@ -219,7 +208,7 @@ Bytes BuildModelCancelRequest(std::uint8_t cameraId) { return BuildFrame(cameraI
 
 bool IsModelCancelRequest(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_SET_MODEL, sizeof kModelCancel);
+    const auto payload = FramePayload(frame, CMD_SET_MODEL, sizeof kModelCancel);
     return payload && Equal(*payload, kModelCancel);
 }
 

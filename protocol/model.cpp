@@ -27,20 +27,10 @@ constexpr std::uint8_t kOn = 0x33;
 constexpr std::uint8_t kOff = 0xCC;
 constexpr std::size_t kReplyCodeOffset = 9;  // the code, its copy, the function mode
 
-// The payload of a complete frame of `command` carrying exactly `length` bytes.
-std::optional<std::span<const std::uint8_t>> PayloadOf(std::span<const std::uint8_t> frame, std::uint8_t command,
-                                                        std::size_t length)
-{
-    const auto header = ParseFrameHeader(frame);
-    if (!header || header->command != command || header->payloadLength != length || frame.size() != length + frame::kOverhead)
-        return std::nullopt;
-    return frame.subspan(frame::kPayloadOffset, length);
-}
-
 // Two marks, then a value twice: the value when the frame is of that shape.
 std::optional<std::uint8_t> MarkedPair(std::span<const std::uint8_t> frame, std::uint8_t command, std::uint8_t mark)
 {
-    const auto payload = PayloadOf(frame, command, 4);
+    const auto payload = FramePayload(frame, command, 4);
     if (!payload || (*payload)[0] != mark || (*payload)[1] != mark || (*payload)[2] != (*payload)[3])
         return std::nullopt;
     return (*payload)[2];
@@ -78,7 +68,7 @@ Bytes BuildModelQuery(std::uint8_t cameraId) { return BuildFrame(cameraId, CMD_Q
 
 bool IsModelQuery(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_QUERY_MODEL, sizeof kQueryPayload);
+    const auto payload = FramePayload(frame, CMD_QUERY_MODEL, sizeof kQueryPayload);
     return payload && std::equal(payload->begin(), payload->end(), std::begin(kQueryPayload));
 }
 
@@ -113,7 +103,7 @@ Bytes BuildBatchSettingRequest(std::uint8_t cameraId, const BatchSetting& settin
 
 std::optional<BatchSetting> ParseBatchSettingRequest(std::span<const std::uint8_t> frame)
 {
-    const auto payload = PayloadOf(frame, CMD_BATCH_SETTING, 6);
+    const auto payload = FramePayload(frame, CMD_BATCH_SETTING, 6);
     if (!payload)
         return std::nullopt;
     const auto p = *payload;

@@ -23,19 +23,6 @@ void PutLe32(Bytes& out, std::uint32_t value)
     out.push_back(static_cast<std::uint8_t>((value >> 24) & 0xFF));
 }
 
-// The payload of a complete request frame of `command` with exactly
-// `payloadLength` payload bytes, or an empty span with `ok` false.
-bool PayloadOf(std::span<const std::uint8_t> frame, std::uint8_t command, std::size_t payloadLength,
-               std::span<const std::uint8_t>& payload)
-{
-    const auto header = ParseFrameHeader(frame);
-    if (!header || header->command != command || header->payloadLength != payloadLength ||
-        frame.size() != payloadLength + frame::kOverhead)
-        return false;
-    payload = frame.subspan(frame::kPayloadOffset, payloadLength);
-    return true;
-}
-
 Bytes Stamped(std::uint8_t cameraId, std::uint8_t command, const Bytes& payload)
 {
     Bytes reply = BuildFrame(cameraId, command, payload);
@@ -68,9 +55,10 @@ Bytes BuildSetPictureRequest(std::uint8_t cameraId, std::uint8_t resolution, std
 
 std::optional<PictureRequest> ParseSetPictureRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    if (!PayloadOf(frame, CMD_SET_PICTURE, 2, p))
+    const auto payload = FramePayload(frame, CMD_SET_PICTURE, 2);
+    if (!payload)
         return std::nullopt;
+    const std::span<const std::uint8_t> p = *payload;
     return PictureRequest{p[0], p[1]};
 }
 
@@ -95,9 +83,10 @@ Bytes BuildSetPacketSizeRequest(std::uint8_t cameraId, std::uint16_t packetSize)
 
 std::optional<std::uint16_t> ParseSetPacketSizeRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    if (!PayloadOf(frame, CMD_SET_PACKET_SIZE, 2, p))
+    const auto payload = FramePayload(frame, CMD_SET_PACKET_SIZE, 2);
+    if (!payload)
         return std::nullopt;
+    const std::span<const std::uint8_t> p = *payload;
     return ReadLe16(p.data());
 }
 
@@ -121,8 +110,7 @@ Bytes BuildSubPacketStartRequest(std::uint8_t cameraId) { return BuildFrame(came
 
 bool IsSubPacketStartRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    return PayloadOf(frame, CMD_SUBPACKET_START, 0, p);
+    return FramePayload(frame, CMD_SUBPACKET_START, 0).has_value();
 }
 
 Bytes BuildSubPacketStartReply(std::uint8_t cameraId, const SubPacketStart& start)
@@ -152,9 +140,10 @@ Bytes BuildGetPacketRequest(std::uint8_t cameraId, std::uint16_t packetNumber)
 
 std::optional<std::uint16_t> ParseGetPacketRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    if (!PayloadOf(frame, CMD_GET_PACKET, 2, p))
+    const auto payload = FramePayload(frame, CMD_GET_PACKET, 2);
+    if (!payload)
         return std::nullopt;
+    const std::span<const std::uint8_t> p = *payload;
     return ReadLe16(p.data());
 }
 
@@ -200,9 +189,10 @@ Bytes BuildSimpleSubPacketRequest(std::uint8_t cameraId, const SimpleSubPacketRe
 
 std::optional<SimpleSubPacketRequest> ParseSimpleSubPacketRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    if (!PayloadOf(frame, CMD_SIMPLE_SUBPACKET, 4, p))
+    const auto payload = FramePayload(frame, CMD_SIMPLE_SUBPACKET, 4);
+    if (!payload)
         return std::nullopt;
+    const std::span<const std::uint8_t> p = *payload;
     const bool test = p[3] >= subpacket::kTestQualityOffset;
     return SimpleSubPacketRequest{ReadLe16(p.data()), p[2],
                                   static_cast<std::uint8_t>(test ? p[3] - subpacket::kTestQualityOffset : p[3]), test};
@@ -240,9 +230,10 @@ Bytes BuildReadImageRequest(std::uint8_t cameraId, const ReadImageRequest& reque
 
 std::optional<ReadImageRequest> ParseReadImageRequest(std::span<const std::uint8_t> frame)
 {
-    std::span<const std::uint8_t> p;
-    if (!PayloadOf(frame, CMD_READ_IMAGE, 6, p))
+    const auto payload = FramePayload(frame, CMD_READ_IMAGE, 6);
+    if (!payload)
         return std::nullopt;
+    const std::span<const std::uint8_t> p = *payload;
     return ReadImageRequest{ReadLe24(p.data()), ReadLe16(p.data() + 4)};
 }
 

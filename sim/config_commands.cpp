@@ -42,15 +42,6 @@ bool OnSetBaud(Context& context, std::span<const std::uint8_t> request)
     return true;
 }
 
-// Changes what the camera says about itself, and shows tests the result.
-template <typename F>
-void ChangeIdentity(Context& context, F&& change)
-{
-    CameraIdentity& identity = context.state.Of<CameraIdentity>();
-    change(identity);
-    context.Publish<CameraIdentity>([&](CameraIdentity& published) { published = identity; });
-}
-
 bool OnQuerySerial(Context& context, std::span<const std::uint8_t> request)
 {
     if (!IsSerialNumberQuery(request))
@@ -81,7 +72,7 @@ bool OnSetModel(Context& context, std::span<const std::uint8_t> request)
     const auto code = ParseSetModelRequest(request);
     if (!code)
         return false;
-    ChangeIdentity(context, [&](CameraIdentity& identity) { identity.modelCode = *code; });
+    context.Change<CameraIdentity>([&](CameraIdentity& identity) { identity.modelCode = *code; });
     return true;
 }
 
@@ -90,7 +81,7 @@ bool OnSetFunction(Context& context, std::span<const std::uint8_t> request)
     const auto mode = ParseSetFunctionRequest(request);
     if (!mode)
         return false;
-    ChangeIdentity(context, [&](CameraIdentity& identity) { identity.functionMode = *mode; });
+    context.Change<CameraIdentity>([&](CameraIdentity& identity) { identity.functionMode = *mode; });
     return true;
 }
 
@@ -99,7 +90,7 @@ bool OnBatchSetting(Context& context, std::span<const std::uint8_t> request)
     const auto setting = ParseBatchSettingRequest(request);
     if (!setting)
         return false;
-    ChangeIdentity(context, [&](CameraIdentity& identity) {
+    context.Change<CameraIdentity>([&](CameraIdentity& identity) {
         identity.whiteLight = setting->whiteLight;
         identity.autoFocus = setting->autoFocus;
         identity.alarm = setting->alarm;
@@ -127,7 +118,7 @@ void AddConfigCommands(CommandTable& table)
 
 void Camera::SetIdentity(const CameraIdentity& identity)
 {
-    m_server->Post([identity](Context& context) { ChangeIdentity(context, [&](CameraIdentity& own) { own = identity; }); });
+    m_server->Post([identity](Context& context) { context.Change<CameraIdentity>([&](CameraIdentity& own) { own = identity; }); });
 }
 
 CameraIdentity Camera::Identity() const

@@ -46,6 +46,15 @@ public:
         PublishIn([&](PartStore& published) { change(published.Get<T>()); });
     }
 
+    // Changes the camera's own state of a subsystem and publishes the result.
+    template <typename T, typename F>
+    void Change(F&& change)
+    {
+        T& own = state.Of<T>();
+        change(own);
+        Publish<T>([&](T& published) { published = own; });
+    }
+
 private:
     friend class Server;
     Context(Server& server, CameraState& state) : state(state), m_server(server) {}

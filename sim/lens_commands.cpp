@@ -35,14 +35,6 @@ struct LensState {
     Clock::time_point lastPoll{};
 };
 
-template <typename F>
-void Change(Context& context, F&& change)
-{
-    LensState& lens = context.state.Of<LensState>();
-    change(lens);
-    context.Publish<LensState>([&](LensState& published) { published = lens; });
-}
-
 void SendStatus(Context& context)
 {
     const LensRecord& lens = context.state.Of<LensState>().record;
@@ -62,24 +54,24 @@ bool OnLensRequest(Context& context, std::span<const std::uint8_t> request)
         SendStatus(context);
         break;
     case LensRequest::Kind::Zoom:
-        Change(context, [&](LensState& lens) { lens.record.zoom = parsed->zoom; });
+        context.Change<LensState>([&](LensState& lens) { lens.record.zoom = parsed->zoom; });
         context.After(kZoomTime, SendStatus);
         break;
     case LensRequest::Kind::Focus:
         context.After(kFocusRunTime, [](Context& c) {
-            Change(c, [](LensState& lens) { lens.record.focus = SharpFocusAt(lens.record.zoom); });
+            c.Change<LensState>([](LensState& lens) { lens.record.focus = SharpFocusAt(lens.record.zoom); });
             c.Reply(BuildLensDoneReply(c.state.id, CMD_AUTOFOCUS_DONE));
         });
         break;
     case LensRequest::Kind::ZoomReset:
         context.After(kResetTime, [](Context& c) {
-            Change(c, [](LensState& lens) { lens.record.zoom = 0; });
+            c.Change<LensState>([](LensState& lens) { lens.record.zoom = 0; });
             c.Reply(BuildLensDoneReply(c.state.id, CMD_ZOOM_RESET_DONE));
         });
         break;
     case LensRequest::Kind::FocusReset:
         context.After(kResetTime, [](Context& c) {
-            Change(c, [](LensState& lens) { lens.record.focus = 0; });
+            c.Change<LensState>([](LensState& lens) { lens.record.focus = 0; });
             c.Reply(BuildLensDoneReply(c.state.id, CMD_FOCUS_RESET_DONE));
         });
         break;
@@ -93,7 +85,7 @@ bool OnFocusValueRequest(Context& context, std::span<const std::uint8_t> request
         return false;
     const Clock::time_point now = Clock::now();
     std::uint64_t value = 0;
-    Change(context, [&](LensState& lens) {
+    context.Change<LensState>([&](LensState& lens) {
         if (lens.record.focusPolls == 0 || now - lens.lastPoll >= kNewSweepAfter)
             lens.sweepStart = now;
         lens.lastPoll = now;
@@ -109,26 +101,17 @@ bool OnLed(Context& context, std::span<const std::uint8_t> request)
     const auto on = ParseLedRequest(request);
     if (!on)
         return false;
-    Change(context, [&](LensState& lens) { lens.record.led = *on; });
+    context.Change<LensState>([&](LensState& lens) { lens.record.led = *on; });
     return true;
 }
 
-// The light and autofocus are part of what the camera says about itself,
-// which Batch Setting sets too.
-template <typename F>
-void ChangeIdentity(Context& context, F&& change)
-{
-    CameraIdentity& identity = context.state.Of<CameraIdentity>();
-    change(identity);
-    context.Publish<CameraIdentity>([&](CameraIdentity& published) { published = identity; });
-}
 
 bool OnLight(Context& context, std::span<const std::uint8_t> request)
 {
     const auto white = ParseLightRequest(request);
     if (!white)
         return false;
-    ChangeIdentity(context, [&](CameraIdentity& identity) { identity.whiteLight = *white; });
+    context.Change<CameraIdentity>([&](CameraIdentity& identity) { identity.whiteLight = *white; });
     return true;
 }
 
@@ -137,7 +120,7 @@ bool OnAutoFocus(Context& context, std::span<const std::uint8_t> request)
     const auto on = ParseAutoFocusRequest(request);
     if (!on)
         return false;
-    ChangeIdentity(context, [&](CameraIdentity& identity) { identity.autoFocus = *on; });
+    context.Change<CameraIdentity>([&](CameraIdentity& identity) { identity.autoFocus = *on; });
     return true;
 }
 
@@ -146,7 +129,7 @@ bool OnTestPattern(Context& context, std::span<const std::uint8_t> request)
     const auto descending = ParseTestPattern(request);
     if (!descending)
         return false;
-    Change(context, [&](LensState& lens) { lens.record.testPatterns.push_back(*descending); });
+    context.Change<LensState>([&](LensState& lens) { lens.record.testPatterns.push_back(*descending); });
     return true;
 }
 
@@ -155,7 +138,7 @@ bool OnModelCancel(Context& context, std::span<const std::uint8_t> request)
 {
     if (!IsModelCancelRequest(request))
         return false;
-    Change(context, [](LensState& lens) { ++lens.record.modelCancels; });
+    context.Change<LensState>([](LensState& lens) { ++lens.record.modelCancels; });
     return true;
 }
 
@@ -190,7 +173,7 @@ LensRecord Camera::Lens() const
 void Camera::SetLens(std::uint8_t zoom, std::uint8_t focus)
 {
     m_server->Post([zoom, focus](Context& context) {
-        Change(context, [&](LensState& lens) {
+        context.Change<LensState>([&](LensState& lens) {
             lens.record.zoom = zoom;
             lens.record.focus = focus;
         });

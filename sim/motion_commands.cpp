@@ -24,12 +24,12 @@ bool OnSetMotionArea(Context& context, std::span<const std::uint8_t> request)
     const auto parsed = ParseMotionAreaFrame(request);
     if (!parsed)
         return false;
-    MotionState& motion = context.state.Of<MotionState>();
-    if (HasValidCrc(request))
-        motion.area = *parsed;
-    else
-        ++motion.refused;
-    context.Publish<MotionState>([&](MotionState& published) { published = motion; });
+    context.Change<MotionState>([&](MotionState& motion) {
+        if (HasValidCrc(request))
+            motion.area = *parsed;
+        else
+            ++motion.refused;
+    });
     return true;
 }
 

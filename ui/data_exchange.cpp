@@ -1,6 +1,9 @@
 #include "ui/data_exchange.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -86,7 +89,19 @@ bool ParseFloat(const std::string& text, float& value)
     return true;
 }
 
-int LeadingInt(const std::string& text) { return std::atoi(text.c_str()); }
+int LeadingInt(std::string_view text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    long long value = 0;
+    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at)
+        value = std::min<long long>(value * 10 + (text[at] - '0'), static_cast<long long>(INT_MAX) + 1);
+    return static_cast<int>(std::clamp<long long>(negative ? -value : value, INT_MIN, INT_MAX));
+}
 
 void CDataExchange::Fail(const char* message)
 {

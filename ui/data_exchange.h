@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ui {
 
@@ -46,7 +47,8 @@ bool ParseInt(const std::string& text, int& value);
 bool ParseUnsigned(const std::string& text, unsigned& value);
 bool ParseFloat(const std::string& text, float& value);
 // The leading decimal number of a text (blanks and a sign allowed), 0 when
-// there is none, as the C library's atoi.
-int LeadingInt(const std::string& text);
+// there is none, as the C library's atoi; one beyond the int range gives the
+// range's end.
+int LeadingInt(std::string_view text);
 
 }  // namespace ui
