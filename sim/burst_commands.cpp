@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "protocol/burst.h"
+#include "protocol/calendar.h"
 #include "protocol/commands.h"
 #include "protocol/subpacket.h"
 #include "sim/handlers.h"
@@ -23,16 +24,6 @@ constexpr std::size_t kMaxStored = 500;  // the oldest picture goes when a new o
 constexpr std::uint16_t kDefaultFilePacketSize = 1024;
 
 // Seconds since 2000-01-01 00:00:00 of a calendar time, and back.
-std::int64_t DaysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 std::int64_t SecondsOf(const CameraTime& t)
 {
     return (DaysFromCivil(t.year, t.month, t.day) - DaysFromCivil(2000, 1, 1)) * 86400 + t.hour * 3600 +
@@ -47,16 +38,8 @@ CameraTime TimeOf(std::int64_t seconds)
     if (seconds % 86400 < 0)
         --days;
     const std::int64_t rest = seconds - days * 86400;
-    const std::int64_t z = days + DaysFromCivil(2000, 1, 1) + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
     CameraTime t;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (t.month <= 2));
+    CivilFromDays(days + DaysFromCivil(2000, 1, 1), t.year, t.month, t.day);
     t.hour = static_cast<int>(rest / 3600);
     t.minute = static_cast<int>(rest / 60 % 60);
     t.second = static_cast<int>(rest % 60);
