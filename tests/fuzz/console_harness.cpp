@@ -437,7 +437,10 @@ private:
                 break;
             case Op::Wait:
                 Wait(step.a);
-                if (m_hangUpPending) {
+                // Bytes the camera sent before it went are read first, as from
+                // a real device; the report is due once a read or write found
+                // the line gone.
+                if (m_hangUpPending && m_dialog.Session().Port().HungUp()) {
                     m_hangUpPending = false;
                     const std::string status = Shown(m_dialog, IDC_STATUS), log = Shown(m_dialog, IDC_LOG);
                     if (status != kHangUpText && log.find(std::string(kHangUpText) + ": /dev/fuzz-line") == std::string::npos)
