@@ -1,14 +1,11 @@
 // Firmware upgrade in the main window: the program file, Upload and its
-// refusals, and the packets served at the camera's requests, first against a
-// camera played by the test on a pseudo-terminal, then against the simulated
-// camera, which checks and keeps what it receives.
-#include <poll.h>
-
+// refusals, and the packets served at the camera's requests, however they
+// come, against a camera played by the test on a pseudo-terminal. (A camera
+// that keeps the program byte for byte is the end-to-end test's.)
 #include <random>
 
 #include "protocol/commands.h"
 #include "protocol/firmware.h"
-#include "sim/camera.h"
 #include "tests/app/console.h"
 
 namespace qzr::test {
@@ -268,62 +265,6 @@ TEST_F(FirmwareUpgrade, WindowWhileUpgrading)
     EXPECT_TRUE(Bytes(packet->data.begin(), packet->data.end()) == Slice(second, 4096, 904));
     EXPECT_EQ(Progress().substr(0, 15), "904/5000 bytes,");
     EXPECT_EQ(Answer({BuildUpgradeRequest(1, 2)}), Bytes{}) << "packet 2 is beyond the new program";
-}
-
-// Against the simulated camera: whatever befalls one of its requests, the
-// camera ends up with the program byte for byte. (A random order with
-// repeats and a lost request are the end-to-end test's.)
-TEST(FirmwareUpgradeOverSimulator, CameraReceivesTheProgramByteForByte)
-{
-    using Fault = sim::UpgradeRequestFault::Kind;
-    const Bytes program = RandomProgram(38000);  // 10 packets
-    const struct {
-        const char* name;
-        Fault fault;  // on the request for packet 4
-        int askedAgain;  // requests beyond one a packet
-    } cases[] = {
-        {"wrong CRC", Fault::WrongCrc, 0},
-        {"split", Fault::Split, 0},
-        {"another camera", Fault::OtherCamera, 1},
-        {"packet N", Fault::BeyondLast, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScratchDirectory scratch;
-        sim::CameraOptions options;
-        options.pacing = false;
-        sim::Camera camera(options);
-        std::string error;
-        ASSERT_TRUE(camera.Start(&error)) << error;
-        sim::UpgradeOptions upgrade;
-        upgrade.requestTimeout = std::chrono::milliseconds(400);
-        camera.SetUpgradeOptions(upgrade);
-        camera.AddUpgradeRequestFault({c.fault, 4});
-
-        Console console;
-        console.Open();
-        console.Connect(camera.DevicePath());
-        WriteFile("program.bin", program);
-        console.backend.QueueFileAnswer("program.bin");
-        console.Click(IDC_OPEN_FIRMWARE);
-        console.Click(IDC_UPLOAD);
-        // Poll ticks on the virtual clock while the camera, on its own thread,
-        // answers; given up after three seconds without a byte from it, or
-        // after 2000 ticks (a camera that keeps asking in vain).
-        const int fd = console.dialog.Session().Port().Handle();
-        for (int quiet = 0, ticks = 0;
-             console.Text(IDC_LOG).find("更新完成") == std::string::npos && quiet < 3000 && ticks < 2000; ++ticks) {
-            pollfd p{fd, POLLIN, 0};
-            quiet = ::poll(&p, 1, 10) > 0 ? 0 : quiet + 10;
-            console.Tick();
-        }
-        const sim::UpgradeReport report = camera.Upgrade();
-        EXPECT_TRUE(report.complete) << console.Text(IDC_LOG);
-        EXPECT_TRUE(report.image == program) << "the camera's program differs from the file";
-        EXPECT_EQ(static_cast<int>(report.requested.size()) - 10, c.askedAgain);
-        EXPECT_EQ(report.badPackets, 0u);
-        EXPECT_TRUE(console.Enabled(IDC_UPLOAD));
-    }
 }
 
 }  // namespace
