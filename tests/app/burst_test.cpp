@@ -6,7 +6,7 @@
 #include "protocol/subpacket.h"
 #include "res/resource.h"
 #include "sim/picture.h"
-#include "tests/app/child_window.h"
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {

@@ -6,7 +6,7 @@
 #include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "sim/picture.h"
-#include "tests/app/child_window.h"
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {

@@ -2,7 +2,7 @@
 // virtual clock, against a camera the test plays on its own pseudo-terminal.
 #include "res/resource.h"
 #include "sim/picture.h"
-#include "tests/app/child_window.h"
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {
