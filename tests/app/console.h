@@ -91,8 +91,6 @@ public:
     void Check(int id, int state) { ASSERT_TRUE(backend.Check(dialog, id, state)) << id; }
     std::string Text(int id) const { return backend.Print(dialog, id).value_or("<no control>"); }
     bool Enabled(int id) const { return backend.Window(dialog)->IsEnabled(id); }
-    // Chooses a combo row by its place (for a text the list holds twice).
-    void SelectRow(int id, int row) { dialog.Combo(id).SetCurSel(row); }
     std::vector<std::string> ComboItems(int id) const
     {
         std::vector<std::string> items;
