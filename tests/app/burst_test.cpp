@@ -1,12 +1,9 @@
-// The burst test window, opened by the main window's "Continuously Shot" and
-// driven on the virtual clock against a camera the test plays on its own
-// pseudo-terminal. Frames the window sends are the quoted ones; the camera's
-// replies are made by the simulator's builders and damaged by hand.
+// The burst test window, opened by the main window's "Continuously Shot",
+// against a camera the test plays on its own pseudo-terminal: quoted frames
+// out, the simulator's builders' replies in, damaged by hand.
 #include "protocol/burst.h"
 #include "protocol/subpacket.h"
-#include "res/resource.h"
-#include "sim/picture.h"
-#include "tests/app/child_window.h"
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {
@@ -56,31 +53,24 @@ struct BurstRig : Rig {
     }
 };
 
-// "Continuously Shot" sends the choices, the PC's time and the main window's
-// camera id; quality codes above 5 keep the last one, text that is no
-// resolution gives 5. Each row ends with the frame last sent.
+// The choices, the PC's time and the camera id; a quality above 5 keeps the
+// last one, a text that is no resolution gives 5.
 TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
 {
-    const Bytes quoted = {0x90, 0xEB, 0x01, 0x41, 0x0A, 0x00, 0x05, 0x02, 0x05,
-                          0x03, 0x1A, 0x03, 0x05, 0x0E, 0x07, 0x09, 0xC1, 0xC2};
-    const auto with = [&](std::size_t at, std::uint8_t value) {
-        Bytes frame = quoted;
-        frame[at] = value;
-        return frame;
-    };
     const struct {
-        std::string cameraId;
+        std::uint8_t cameraId;
         std::vector<std::pair<int, std::string>> steps;  // a choice, or 0 for a press
-        Bytes last;
+        const char* last;
     } cases[] = {
-        {"1", {}, quoted},
-        {"1", {{IDC_BURST_QUALITY, "3"}, {0, ""}, {IDC_BURST_QUALITY, "8"}}, with(7, 3)},
-        {"1", {{IDC_BURST_RESOLUTION, "160x120"}, {0, ""}, {IDC_BURST_RESOLUTION, "-----16:9-----"}}, with(6, 5)},
-        {"7", {{IDC_BURST_RESOLUTION, "1920x1080"}}, with(6, 16)},
+        {1, {}, "90 EB 01 41 0A 00 05 02 05 03 1A 03 05 0E 07 09 C1 C2"},
+        {1, {{IDC_BURST_QUALITY, "3"}, {0, ""}, {IDC_BURST_QUALITY, "8"}}, "90 EB 01 41 0A 00 05 03 05 03 1A 03 05 0E 07 09 C1 C2"},
+        {1, {{IDC_BURST_RESOLUTION, "160x120"}, {0, ""}, {IDC_BURST_RESOLUTION, "-----16:9-----"}},
+         "90 EB 01 41 0A 00 05 02 05 03 1A 03 05 0E 07 09 C1 C2"},
+        {7, {{IDC_BURST_RESOLUTION, "1920x1080"}}, "90 EB 07 41 0A 00 10 02 05 03 1A 03 05 0E 07 09 C1 C2"},
     };
     for (const auto& c : cases) {
         BurstRig rig;
-        rig.console.SetText(IDC_CAMERA_ID, c.cameraId);
+        rig.console.SetText(IDC_CAMERA_ID, std::to_string(c.cameraId));
         rig.InWindow([&](ChildWindow& w) {
             for (const auto& [id, value] : c.steps) {
                 if (id) {
@@ -91,18 +81,14 @@ TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
                 }
             }
             w.Click(IDC_BURST_SHOOT);
-            Bytes expected = c.last;
-            expected[2] = static_cast<std::uint8_t>(std::stoi(c.cameraId));
-            EXPECT_EQ(rig.camera.Read(18), expected) << c.cameraId << " " << c.steps.size();
+            EXPECT_EQ(rig.camera.Read(18), Hex(c.last)) << int(c.cameraId) << " " << c.steps.size();
             EXPECT_EQ(w.Text(IDC_BURST_LOG), "Start Capturing：2026-03-05 14:07:09\r\n");
         });
     }
 }
 
-// The start and the end of the burst are shown, the end each time it comes.
-// Only a buffer of exactly one frame with a good head is read; anything else
-// stays and hides what follows until the buffer refuses more bytes, and a
-// request empties it.
+// Only a buffer of exactly one good frame is read; anything else stays until
+// the buffer refuses more and a request empties it.
 TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
 {
     Bytes badFirst = Status(8), badSecond = Status(8), two = Status(8);
@@ -130,20 +116,16 @@ TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
     }
 }
 
-// "Request File List" asks for so many names after or before the picker's
-// date, or for the latest; whole 18-byte entries of the reply are listed and
-// a name that is not 17 characters is shown instead.
+// Names after or before the picker's date, or the latest; a name that is not
+// 17 characters is shown instead of listed.
 TEST(BurstWindow, RequestsAndListsFileNames)
 {
-    const Bytes latest = {0x90, 0xEB, 0x01, 0x43, 0x0A, 0x00, 0x00, 0x14, 0x01, 0xFF, 0, 0, 0, 0, 0, 0, 0xC1, 0xC2};
-    const Bytes before = {0x90, 0xEB, 0x01, 0x43, 0x0A, 0x00, 0x00, 0x14, 0x00,
-                          0xFF, 0x1A, 0x03, 0x05, 0x0E, 0x07, 0x09, 0xC1, 0xC2};
+    const Bytes latest = Hex("90 EB 01 43 0A 00 00 14 01 FF 00 00 00 00 00 00 C1 C2");
+    const Bytes before = Hex("90 EB 01 43 0A 00 00 14 00 FF 1A 03 05 0E 07 09 C1 C2");
     const std::string rows2 = "1\t" + kName1 + "\t\n2\t" + kName2 + "\t";
     const struct {
         int lastImage, radio;  // radio 0: none selected
-        Bytes request, reply;
-        std::string rows, log;
-        std::vector<std::string> messages;
+        Bytes request, reply; std::string rows, log; std::vector<std::string> messages;
     } cases[] = {
         {1, IDC_BURST_AFTER, latest, Longer(Names({kName1, kName2}), 1), rows2, "共有2个图片文件", {}},
         {0, IDC_BURST_BEFORE, before, Names({}), "", "共有0个图片文件", {"没有你要找的图片文件"}},
@@ -167,9 +149,8 @@ TEST(BurstWindow, RequestsAndListsFileNames)
     }
 }
 
-// A fetch clears the picture area; packets are asked for one after the other
-// and placed by the number they carry; the picture fills the area's height,
-// centred, and survives repaints. Information of the wrong length starts nothing.
+// Packets are placed by the number they carry; the picture survives repaints.
+// Information of the wrong length starts nothing.
 TEST(BurstWindow, PullsThePacketsAndDrawsThePicture)
 {
     const Bytes card = sim::MakeTestPicture({3, 12, false, 1});
@@ -185,8 +166,7 @@ TEST(BurstWindow, PullsThePacketsAndDrawsThePicture)
     const struct {
         Bytes info;
         std::vector<Bytes> replies;  // to the requests for 0, 1, ...
-        std::vector<ui::Rect> drawn;
-        std::string logEnd;
+        std::vector<ui::Rect> drawn; std::string logEnd;
     } cases[] = {
         {BuildSimpleSubPacketReply(1, {0, 0, 1024}), {}, {}, "分包大小=1024\r\n"},
         {BuildSimpleSubPacketReply(1, {std::uint32_t(card.size()), count, 1024}), swapped, {kDrawn4To3},
@@ -222,9 +202,7 @@ TEST(BurstWindow, PullsThePacketsAndDrawsThePicture)
     }
 }
 
-// Nothing a camera sends is written outside the 1,024,000-byte picture
-// buffer: a packet that would end past it, or one too short for its number,
-// is dropped with a word in the status line, and the pull stops there.
+// A packet past the picture buffer, or too short, is dropped and ends the pull.
 TEST(BurstWindow, PacketsBeyondTheBufferOrTooShortAreDropped)
 {
     const std::tuple<Bytes, std::string, bool> cases[] = {
@@ -246,10 +224,8 @@ TEST(BurstWindow, PacketsBeyondTheBufferOrTooShortAreDropped)
     }
 }
 
-// However the window is left its port is closed (the reopened window opens
-// it again), Close refuses letters in a number field, and the texts and the
-// exchanged radio choice survive while interval, count, shots and "Get the
-// last image" start afresh.
+// Leaving closes the port; the texts (and, after Close, the radio choice)
+// survive, the numbers and "Get the last image" start afresh.
 TEST(BurstWindow, LeavingClosesThePortAndReopeningKeepsTheTexts)
 {
     for (const bool closeBox : {false, true}) {

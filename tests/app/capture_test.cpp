@@ -1,9 +1,7 @@
 // Whole-package capture in the main window: the request, the reply however the
-// line splits it, the picture drawn and saved, the camera's free text and test
-// trigger, and continuous capture.
+// line splits it, the transfer bar, the picture drawn and saved, the camera's
+// free text and test trigger, and continuous capture.
 #include <sys/ioctl.h>
-
-#include <functional>
 
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
@@ -36,31 +34,24 @@ struct WholeRig : Rig {
         }
     }
     std::size_t Drawn() const { return console.backend.Pictures().size(); }
+    std::string Bar() const { return console.Text(IDC_TRANSFER_PROGRESS); }
 };
 
-// The codes of the chosen resolution (16:9 ones included; a text the list
-// holds twice gives the first one's code) and quality, and the id's low byte.
+// The chosen row's code (a text listed twice: the first one's), the quality, the id's low byte.
 TEST(SnapshotRequest, CarriesTheChosenCodesAndTheCameraId)
 {
     const struct {
-        const char* resolution;
-        int row;  // chosen by its place, or by its text when -1
+        int row;  // of the resolution list
         const char *quality, *id, *head;  // the request without its check field
     } cases[] = {
-        {"160x120", -1, "0", "1", "90 EB 01 02 02 00 01 00"},    {"2592x1944", -1, "12", "7", "90 EB 07 02 02 00 0E 0C"},
-        {"1024x768", -1, "1", "300", "90 EB 2C 02 02 00 08 01"},  {"480x270", -1, "15", "1", "90 EB 01 02 02 00 1E 01"},
-        {"1366x768", -1, "1", "1", "90 EB 01 02 02 00 24 01"},    {"-----16:9-----", 19, "1", "1", "90 EB 01 02 02 00 05 01"},
-        {"1920x1080", 29, "1", "1", "90 EB 01 02 02 00 10 01"},
+        {0, "0", "1", "90 EB 01 02 02 00 01 00"},    {11, "12", "7", "90 EB 07 02 02 00 0E 0C"},
+        {5, "15", "300", "90 EB 2C 02 02 00 08 01"},  {19, "1", "1", "90 EB 01 02 02 00 05 01"},
+        {29, "1", "1", "90 EB 01 02 02 00 10 01"},
     };
     WholeRig rig;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.resolution);
-        if (c.row >= 0) {
-            ASSERT_EQ(rig.console.ComboItems(IDC_RESOLUTION)[c.row], c.resolution);
-            rig.console.SelectRow(IDC_RESOLUTION, c.row);
-        } else {
-            rig.console.Select(IDC_RESOLUTION, c.resolution);
-        }
+        SCOPED_TRACE(c.row);
+        rig.console.dialog.Combo(IDC_RESOLUTION).SetCurSel(c.row);
         rig.console.SetText(IDC_QUALITY, c.quality);
         rig.console.SetText(IDC_CAMERA_ID, c.id);
         const Bytes frame = rig.Snap();
@@ -71,10 +62,8 @@ TEST(SnapshotRequest, CarriesTheChosenCodesAndTheCameraId)
     }
 }
 
-// Pictures survive however the line splits them, also after a stray read of
-// three bytes or less (ignored) or of more (a header error: the reply is then
-// gathered from the buffer's start). Drawn and saved are the L data bytes. Data
-// that is no JPEG is reported and saved, not drawn.
+// Pictures survive however the line splits them, also after a stray read
+// (up to three bytes ignored, more a header error); data that is no JPEG is saved, not drawn.
 TEST(WholePackageReception, CompletesAcrossAnySplit)
 {
     const Bytes jpeg = Jpeg(1), noJpeg = ToBytes("not jpeg");
@@ -130,9 +119,8 @@ TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReported)
     EXPECT_EQ(rig.Drawn(), 0u);
 }
 
-// A picture announced larger than the buffer fills it to the last byte; a
-// read that would pass its end is dropped and reported. The bytes of the
-// unfinished picture do not count against a sub-packet transfer's replies.
+// A picture larger than the buffer fills it to the last byte; a read past its end is
+// dropped and reported, and does not count against a later sub-packet transfer.
 TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
 {
     WholeRig rig;
@@ -163,8 +151,43 @@ TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
     EXPECT_TRUE(ParseReadImageRequest(rig.Heard(14))) << "the reply was taken";
 }
 
-// Names follow the clock, more pictures in the same second get "-2", "-3", and a
-// working directory far longer than a short name buffer is kept whole.
+// The transfer bar: bytes received of those announced and the rate, until the
+// picture is complete or given up.
+TEST(TransferProgress, FollowsAWholePackagePictureUntilItEnds)
+{
+    const Bytes reply = Reply(sim::MakeTestPicture({1, 5, false, 1}));
+    const std::string total = "/" + std::to_string(reply.size()) + " bytes, ";
+    WholeRig rig;
+    rig.Snap();
+    const std::pair<std::size_t, std::string> steps[] = {
+        {0, "idle"}, {5, "idle"},  // the length is not there yet
+        {705, "705" + total + "0 B/s"}, {706, "706" + total + "7060 B/s"}, {1706, "1706" + total + "8530 B/s"},
+        {reply.size(), "idle"},
+    };
+    for (std::size_t at = 0; const auto& [to, bar] : steps) {
+        if (to > at)
+            rig.Send(Slice(reply, at, to - at));
+        at = to;
+        EXPECT_EQ(rig.Bar(), bar) << to;
+    }
+    EXPECT_EQ(rig.Drawn(), 1u);
+
+    const struct { const char* why; std::function<void(WholeRig&)> abandon; } cases[] = {
+        {"ten seconds without a byte", [](WholeRig& r) { r.console.Tick(99); EXPECT_NE(r.Bar(), "idle") << "not yet at 9.9 s"; r.console.Tick(); }},
+        {"the port closed", [](WholeRig& r) { r.console.Click(IDC_CLOSE_COMMS); r.console.Tick(); }},
+        {"the next picture requested", [](WholeRig& r) { r.console.Click(IDC_SNAPSHOT); }},
+    };
+    for (const auto& c : cases) {
+        WholeRig given;
+        given.Snap();
+        given.Send(Slice(reply, 0, 700));
+        ASSERT_NE(given.Bar(), "idle") << c.why;
+        c.abandon(given);
+        EXPECT_EQ(given.Bar(), "idle") << c.why;
+    }
+}
+
+// Names follow the clock ("-2", "-3" within a second) in a directory of any length.
 TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
 {
     WholeRig rig({.save = true});
@@ -188,9 +211,8 @@ TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
     EXPECT_TRUE(rig.console.Messages().empty());
 }
 
-// The area is cleared grey before a picture of another resolution or after
-// Simplified was ticked; small pictures are centred, large ones fill it; a
-// repaint neither erases nor redraws.
+// Cleared grey only for another resolution or after Simplified; small pictures
+// centred, large ones filling the area; a repaint neither erases nor redraws.
 TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
 {
     WholeRig rig;
@@ -199,10 +221,7 @@ TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
     const ui::Rect area = {240, 24, 240 + frame.Width() - 5, 24 + frame.Height() - 13};
     const headless::DrawOp grey{headless::DrawOp::Kind::FillSolidRect, area, ui::RGB(220, 220, 220)};
     const struct {
-        const char* resolution;
-        std::uint8_t code;
-        int width, height;
-        bool tickSimplified;
+        const char* resolution; std::uint8_t code; int width, height; bool tickSimplified;
         long greys;  // fills so far
     } pictures[] = {{"640x480", 5, 640, 480, false, 1},  {"640x480", 5, 640, 480, false, 1},
                     {"160x120", 1, 160, 120, false, 2},  {"160x120", 1, 160, 120, true, 3},
@@ -226,9 +245,8 @@ TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
     EXPECT_EQ(console.backend.DrawOps(console.dialog), before) << "a repaint keeps the picture";
 }
 
-// Thousands separators, the last byte made the line end; the box empties at
-// its 26th line and every 26 lines after. "senser ok" is found before the
-// separators cut it apart, and logged only with Save logging.
+// Thousands separators, the last byte the line end, the box emptied every 26
+// lines; "senser ok" is logged, with Save logging only.
 TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
 {
     for (bool log : {true, false}) {
@@ -250,17 +268,14 @@ TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
     }
 }
 
-// Short reads gather until the trigger 01 05 06 stands at least three bytes
-// before the end of eight or more; a read of 12 bytes or more, or short reads
-// reaching 60 bytes, start the gathering over. Once a picture is awaited, the
-// trigger starts nothing.
+// Short reads gather until 01 05 06 stands three bytes before the end of eight
+// or more; long reads or 60 bytes start over; a trigger while a picture is awaited does nothing.
 TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
 {
     std::vector<Bytes> sixty(20, Bytes{0x00, 0x00, 0x00});  // the twentieth makes 60
     sixty.push_back(Hex("AA 01 05 06 00 00 00 00"));
     const struct {
-        const char* why;
-        std::vector<Bytes> reads;
+        const char* why; std::vector<Bytes> reads;
         std::size_t fires;  // the read after which the snapshot is requested
     } cases[] = {
         {"too near the end until one more byte comes", {Hex("AA BB CC 01 05 06 00 00"), {0x00}}, 1},
@@ -312,11 +327,8 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
     EXPECT_EQ(console.Text(IDC_CAMERA_TEXT), "ok\r\n") << "polling resumes after the box";
 }
 
-// Each picture of a run brings the next request two ticks and a tenth later,
-// counted in the info box from 1 in every run. A run starts with its button on
-// an open port, or with Snapshot after its button was pressed on a closed port.
-// Stop Snapshotting, or the Whole Package radio, ends it and gives the buttons
-// back; the picture under way still completes, and no request follows it.
+// Each picture brings the next request 300 ms later, counted from 1 in every
+// run; Stop or the Whole Package radio end the run after the picture under way.
 TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
 {
     const auto run = [](WholeRig& rig, int starter, int stopper) {

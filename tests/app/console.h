@@ -1,9 +1,11 @@
 #pragma once
 
 // The main window on the headless backend with a virtual clock, and a camera
-// played by the test on the master side of a pseudo-terminal.
+// played by the test on the master side of a pseudo-terminal; the windows a
+// button of it runs modally, driven the way the script driver drives them.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -58,8 +60,7 @@ inline Bytes Jpeg(std::uint8_t resolution, unsigned number = 1) { return sim::Ma
 
 class Console {
 public:
-    explicit Console(std::optional<std::vector<std::string>> ports = std::vector<std::string>{})
-        : m_scope(backend)
+    explicit Console(std::optional<std::vector<std::string>> ports = std::vector<std::string>{}) : m_scope(backend)
     {
         dialog.SetPortSource([ports] { return ports; });
         CSerialPort& port = dialog.Session().Port();
@@ -84,21 +85,17 @@ public:
         SetText(IDC_BAUDRATE, baud);
         Click(IDC_OPEN_COMMS);
     }
-
     void Click(int id) { ASSERT_TRUE(backend.Click(dialog, id)) << id; }
     void SetText(int id, const std::string& text) { ASSERT_TRUE(backend.SetText(dialog, id, text)) << id; }
     void Select(int id, const std::string& text) { ASSERT_TRUE(backend.Select(dialog, id, text)) << id << " " << text; }
-    // Chooses a combo row by its place (for a text the list holds twice).
-    void SelectRow(int id, int row) { dialog.Combo(id).SetCurSel(row); }
     void Check(int id, int state) { ASSERT_TRUE(backend.Check(dialog, id, state)) << id; }
     std::string Text(int id) const { return backend.Print(dialog, id).value_or("<no control>"); }
     bool Enabled(int id) const { return backend.Window(dialog)->IsEnabled(id); }
     std::vector<std::string> ComboItems(int id) const
     {
         std::vector<std::string> items;
-        auto* window = backend.Window(dialog);
-        for (int i = 0; i < window->ComboCount(id); ++i)
-            items.push_back(window->ComboItem(id, i));
+        for (int i = 0; i < backend.Window(dialog)->ComboCount(id); ++i)
+            items.push_back(backend.Window(dialog)->ComboItem(id, i));
         return items;
     }
     std::vector<std::string> Messages() const
@@ -108,18 +105,8 @@ public:
             texts.push_back(m.text);
         return texts;
     }
-    // One poll tick of timer 1.
+    // Poll ticks of timer 1.
     void Tick(int ticks = 1) { backend.RunLoop(100 * static_cast<unsigned>(ticks)); }
-    // Bytes for the console: written on the master side, ticking once they
-    // are all queued at the console's port.
-    void Receive(PtyPair& pty, const Bytes& bytes)
-    {
-        pty.Write(bytes);
-        const int queued = WaitQueued(dialog.Session().Port().Handle(), static_cast<int>(bytes.size()));
-        ASSERT_GE(queued, static_cast<int>(bytes.size()));
-        Tick();
-    }
-
     // All the console wrote since the last look.
     Bytes Line()
     {
@@ -150,12 +137,10 @@ private:
 // Runs a test in a fresh working directory (saved pictures, the log file).
 class ScratchDirectory {
 public:
-    ScratchDirectory()
+    ScratchDirectory() : m_previous(std::filesystem::current_path())
     {
-        m_previous = std::filesystem::current_path();
-        m_path = std::filesystem::temp_directory_path() /
-                 ("qzr-app-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_counter++));
-        std::filesystem::create_directories(m_path);
+        std::string path = (std::filesystem::temp_directory_path() / "qzr-app-test-XXXXXX").string();
+        m_path = ::mkdtemp(path.data());
         std::filesystem::current_path(m_path);
     }
     ~ScratchDirectory()
@@ -188,9 +173,7 @@ public:
     std::string Log() const { return ReadFile(m_path / "loog.txt"); }
 
 private:
-    static inline int s_counter = 0;
-    std::filesystem::path m_previous;
-    std::filesystem::path m_path;
+    std::filesystem::path m_previous, m_path;
 };
 
 // The workstation's settings in memory: the factory marker "key" and the
@@ -210,6 +193,50 @@ struct MemoryStore final : ISettingsStore {
     }
     Settings values;
 };
+
+// A window that a button of the main window runs modally.
+struct ChildWindow {
+    void Click(int id) { ASSERT_TRUE(backend.Click(dialog, id)) << id; }
+    void SetText(int id, const std::string& text) { ASSERT_TRUE(backend.SetText(dialog, id, text)) << id; }
+    void Select(int id, const std::string& text) { ASSERT_TRUE(backend.Select(dialog, id, text)) << id << text; }
+    void Check(int id, int state) { ASSERT_TRUE(backend.Check(dialog, id, state)) << id; }
+    void DblClick(int id, int row) { ASSERT_TRUE(backend.DblClick(dialog, id, row)) << id; }
+    std::string Text(int id) const { return backend.Print(dialog, id).value_or("<no control>"); }
+    bool Open() const { return backend.IsOpen(dialog) && !backend.HasEnded(dialog); }
+    void Run(unsigned ms) { backend.RunLoop(ms); }
+    // Pieces of at most `piece` bytes, each queued at the port, then read by a tick of `tickMs`.
+    void Receive(PtyPair& pty, const Bytes& bytes, unsigned tickMs, std::size_t piece)
+    {
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            const Bytes part = Slice(bytes, at, piece);
+            pty.Write(part);
+            ASSERT_GE(pty.WaitQueuedAtSlave(static_cast<int>(part.size())), static_cast<int>(part.size()));
+            Run(tickMs);
+        }
+    }
+
+    headless::HeadlessBackend& backend;
+    ui::CDialog& dialog;
+};
+
+// Presses `button` in the main window and runs `body` in the window it opens,
+// which is then closed as its close box closes it, if still open. False when
+// no window opened.
+inline bool InChildWindow(Console& console, int button, const std::function<void(ChildWindow&)>& body)
+{
+    bool opened = false;
+    console.backend.SetModalHandler([&](ui::CDialog& dialog) {
+        opened = true;
+        ChildWindow child{console.backend, dialog};
+        body(child);
+        if (child.Open())
+            dialog.HandleClose();
+        return ui::IDCANCEL;
+    });
+    console.Click(button);
+    console.backend.SetModalHandler({});
+    return opened;
+}
 
 struct RigOptions {
     bool save = false, log = false, connect = true;
@@ -239,7 +266,13 @@ struct Rig {
             console.Tick(ticks);
         EXPECT_EQ(camera.ReadAvailable(30), Bytes{}) << why;
     }
-    void Send(const Bytes& bytes) { console.Receive(camera, bytes); }
+    // Bytes for the console, read by one poll tick once they are all queued at its port.
+    void Send(const Bytes& bytes)
+    {
+        camera.Write(bytes);
+        ASSERT_GE(WaitQueued(Port(), static_cast<int>(bytes.size())), static_cast<int>(bytes.size()));
+        console.Tick();
+    }
     // Bytes in even pieces of at most 2048 (what a poll reads, and the line's
     // queue holds), a poll tick each.
     void Feed(const Bytes& bytes)
@@ -248,6 +281,7 @@ struct Rig {
         for (std::size_t from = 0; from < bytes.size(); from += piece)
             Send(Slice(bytes, from, piece));
     }
+    int Port() { return console.dialog.Session().Port().Handle(); }
 
     ScratchDirectory dir;
     MemoryStore store;

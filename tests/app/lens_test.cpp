@@ -1,12 +1,10 @@
-// Lens, light and alarm control in the main window: the frames of its buttons,
-// the lens replies, the resets' wait, manual focusing with its lines, its chart
-// and what ends it, and the settings dialog. The camera is played by the test
-// on a pseudo-terminal; each write of the console is kept with its virtual time.
+// Lens, light and alarm control in the main window against a camera the test
+// plays: the frames of its buttons, the lens replies, the resets' wait, manual
+// focusing with its lines, its chart and what ends it, the settings dialog.
 #include "protocol/commands.h"
 #include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
-#include "sim/picture.h"
-#include "tests/app/child_window.h"
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {
@@ -32,17 +30,10 @@ Bytes Reply(std::uint8_t command, Bytes payload)
 
 const Bytes kSnapshot = {0x90, 0xEB, 0x01, 0x02, 0x02, 0x00, 0x05, 0x01, 0x9F, 0x03};
 
-// Camera id 1; the zoom edit is read by "Zoom" only. The resets hold the
-// window for 5 s: nothing of it runs meanwhile, on the virtual clock.
+// The zoom edit is read by "Zoom" only; the resets hold the window for 5 s.
 TEST(LensButtons, SendTheirFramesAndSayWhatTheyDo)
 {
-    const struct {
-        int button;
-        const char* zoom;
-        Bytes frame;
-        const char* log;
-        std::uint64_t holdsMs;
-    } cases[] = {
+    const struct { int button; const char* zoom; Bytes frame; const char* log; std::uint64_t holdsMs; } cases[] = {
         {IDC_ZOOM, "100", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x64, 0x64, 0x01, 0x1A}, "Zooming......", 0},
         {IDC_ZOOM, "256", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x00, 0x00, 0xCD, 0xF1}, "Zooming......", 0},
         {IDC_CHECK_LENS, "100", {0x90, 0xEB, 0x01, 0x72, 0x02, 0x00, 0x78, 0x78, 0xA2, 0x8F}, "Check...", 0},
@@ -68,8 +59,7 @@ TEST(LensButtons, SendTheirFramesAndSayWhatTheyDo)
 TEST(LensButtons, TestPatternsTakeTurns)
 {
     LensRig rig;
-    const Bytes ascending = {0x90, 0xEB, 0x01, 0xDD, 0x04, 0x00, 0x01, 0x02, 0x03, 0x04, 0x15, 0xE7};
-    const Bytes descending = {0x90, 0xEB, 0x01, 0xDD, 0x04, 0x00, 0x04, 0x03, 0x02, 0x01, 0xF4, 0x0F};
+    const Bytes ascending = Hex("90 EB 01 DD 04 00 01 02 03 04 15 E7"), descending = Hex("90 EB 01 DD 04 00 04 03 02 01 F4 0F");
     for (const Bytes& pattern : {ascending, descending, ascending}) {
         rig.console.Click(IDC_TEST_PATTERN);
         EXPECT_EQ(rig.console.writes.size(), 12u);
@@ -80,10 +70,7 @@ TEST(LensButtons, TestPatternsTakeTurns)
 // Before each case the window shows zoom 77 and focus 9 and has sent a zoom.
 TEST(LensReplies, StatusDoneRepliesAndTheirLookAlikes)
 {
-    const struct {
-        Bytes reply;
-        std::string shown;
-    } cases[] = {
+    const struct { Bytes reply; std::string shown; } cases[] = {
         {Reply(CMD_LENS_STATUS, {0x32, 0x32, 0xFA, 0xFA}), "50/250 亮度过低，或对焦位置太平滑，不适合聚焦操作"},
         {Reply(CMD_LENS_STATUS, {0x65, 0x65, 0x00, 0x00}), "101/0 需要复位才能正常调焦"},
         {Reply(CMD_LENS_STATUS, {0x00, 0x00, 0x00, 0x00}), "0/0 请调焦或聚焦"},
@@ -129,17 +116,13 @@ TEST(ManualFocus, PollsAndShowsTheValueLines)
     EXPECT_TRUE(rig.Line().empty());
 }
 
-// The production-date notice, Snapshot and "Stop and Snapshot" end manual
-// focusing, the latter two with the picture; "Continuously Capture" and "Set
-// and Snapshot" only end it. A notice while it is off leaves the caption.
+// What ends manual focusing, and which of them take the picture.
 TEST(ManualFocus, WhatEndsIt)
 {
-    const Bytes notice = {0x90, 0xEB, 0x01, 0xF1, 0x02, 0x00, 0xF1, 0xF1, 0x01, 0xE2};
     const struct {
         bool focusing;
-        int button;  // 0: the notice arrives
-        const char* caption;
-        Bytes sent;
+        int button;  // 0: the production-date notice arrives
+        const char* caption; Bytes sent;
     } cases[] = {
         {true, 0, "启动调焦", {}},
         {false, 0, "Manual Focus", {}},
@@ -155,7 +138,7 @@ TEST(ManualFocus, WhatEndsIt)
         if (c.button)
             rig.console.Click(c.button);
         else
-            rig.Send(notice);
+            rig.Send(BuildProductionDateNotice(1));
         EXPECT_EQ(rig.Text(IDC_MANUAL_FOCUS), c.caption) << c.button;
         EXPECT_EQ(rig.Line(), c.sent) << c.button;
         EXPECT_EQ(rig.Text(IDC_LOG) == "**********设置生产日期**********", c.button == 0);
@@ -165,8 +148,7 @@ TEST(ManualFocus, WhatEndsIt)
     }
 }
 
-// The answer to the last poll, still unread when focusing stops, is shown
-// then and does not spoil the picture that follows.
+// The last poll's answer is shown as focusing stops and spoils no picture.
 TEST(ManualFocus, LastAnswerIsReadWhenItStops)
 {
     LensRig rig;
@@ -175,12 +157,11 @@ TEST(ManualFocus, LastAnswerIsReadWhenItStops)
     WaitQueued(rig.console.dialog.Session().Port().Handle(), 3);
     rig.console.Click(IDC_STOP_AND_SNAPSHOT);
     EXPECT_EQ(rig.Text(IDC_CAMERA_TEXT), "42\r\n");
-    rig.Send(BuildSnapshotReply(1, sim::MakeTestPicture({1, 12, false, 1})));
+    rig.Send(BuildSnapshotReply(1, Jpeg(1)));
     EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
 }
 
-// From "Set and Snapshot" on, every serial-number reply, valid or not, is
-// followed by a snapshot 10 ms after the poll tick that read it.
+// From "Set and Snapshot" on, every serial-number reply brings a snapshot.
 TEST(SetAndSnapshot, EveryCheckDateIsFollowedByASnapshot)
 {
     LensRig rig;
@@ -197,13 +178,12 @@ TEST(SetAndSnapshot, EveryCheckDateIsFollowedByASnapshot)
     }
 }
 
-// The chart covers the picture area while focusing runs, its highest value
-// written beside it; afterwards the last picture shows again, not drawn anew.
+// The chart with its peak covers the picture while focusing; the picture then shows again.
 TEST(FocusChart, ShowsThePeakAndGoesWithoutRedrawingThePicture)
 {
     LensRig rig;
     rig.console.Click(IDC_SNAPSHOT);
-    rig.Feed(BuildSnapshotReply(1, sim::MakeTestPicture({5, 12, false, 1})));
+    rig.Feed(BuildSnapshotReply(1, Jpeg(5)));
     const std::vector<DrawOp> picture = rig.console.backend.DrawOps(rig.console.dialog);
     ASSERT_EQ(rig.console.backend.Pictures().size(), 1u);
 
@@ -230,8 +210,6 @@ TEST(FocusChart, ShowsThePeakAndGoesWithoutRedrawingThePicture)
     EXPECT_EQ(rig.console.backend.Pictures().size(), 1u);
 }
 
-// --- the settings dialog ---------------------------------------------------------
-
 std::string States(ChildWindow& w)
 {
     return w.Text(IDC_SETTINGS_LIGHT_STATE) + "/" + w.Text(IDC_SETTINGS_FOCUS_STATE) + "/" +
@@ -240,11 +218,7 @@ std::string States(ChildWindow& w)
 
 TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
 {
-    const struct {
-        int button;
-        Bytes frame;
-        const char* states;
-    } cases[] = {
+    const struct { int button; Bytes frame; const char* states; } cases[] = {
         {IDC_SETTINGS_WHITE_LIGHT, {0x90, 0xEB, 0x01, 0xEA, 0x04, 0x00, 0xEA, 0xEA, 0x33, 0x33, 0x98, 0x77}, "白光/不聚焦/不报警"},
         {IDC_SETTINGS_INFRARED, {0x90, 0xEB, 0x01, 0xBA, 0x04, 0x00, 0xEA, 0xEA, 0xCC, 0xCC, 0x00, 0x80}, "红外/不聚焦/不报警"},
         {IDC_SETTINGS_AUTOFOCUS_SET, {0x90, 0xEB, 0x01, 0xE9, 0x04, 0x00, 0xE9, 0xE9, 0x33, 0x33, 0x96, 0x6D}, "红光/聚焦/不报警"},
@@ -266,9 +240,7 @@ TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
     EXPECT_FALSE(InChildWindow(outside.console, IDC_SETTING, [](ChildWindow&) {}));
 }
 
-// Reopened, the dialog shows what was remembered: infrared reads "红光", a
-// function mode of 3 preselects 1, a mode of 2 preselects 2. The first Batch
-// Setting opens it and sends what was chosen there.
+// Reopened, the dialog shows what was remembered; the first Batch Setting opens it.
 TEST(SettingsDialog, ShowsTheRememberedChoicesAgain)
 {
     LensRig rig;
@@ -301,28 +273,21 @@ TEST(SettingsDialog, ShowsTheRememberedChoicesAgain)
 // The model, a second later the function mode by the number before the "-".
 TEST(SettingsDialog, ModelThenFunctionModeASecondLater)
 {
-    const Bytes modelM2 = {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x22, 0xE0, 0x03};
-    const struct {
-        const char* function;
-        Bytes frame;
-    } cases[] = {
-        {"12-abc", {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x0C, 0x0C, 0xA9, 0x05}},
-        {"x-1", {0x90, 0xEB, 0x01, 0xE4, 0x04, 0x00, 0xB4, 0xB4, 0x00, 0x00, 0x48, 0x81}},
-        {"-3", {}},
-        {"3", {}},
-    };
-    for (const auto& c : cases) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"12-abc", "90 EB 01 E4 04 00 B4 B4 0C 0C A9 05"}, {"x-1", "90 EB 01 E4 04 00 B4 B4 00 00 48 81"}, {"-3", ""}, {"3", ""}};
+    for (const auto& [function, frame] : cases) {
         LensRig rig;
         rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
             w.Select(IDC_SETTINGS_MODEL, "QZR-M2");
-            w.SetText(IDC_SETTINGS_FUNCTION, c.function);
+            w.SetText(IDC_SETTINGS_FUNCTION, function);
             w.Click(IDC_SETTINGS_MODEL_SET);
         });
-        ASSERT_EQ(rig.console.writes.size(), c.frame.empty() ? 1u : 2u) << c.function;
-        EXPECT_EQ(rig.console.writes[0].bytes, modelM2);
-        if (!c.frame.empty()) {
-            EXPECT_EQ(rig.console.writes[1].bytes, c.frame) << c.function;
-            EXPECT_EQ(rig.console.writes[1].ms - rig.console.writes[0].ms, 1000u);
+        const auto& writes = rig.console.writes;
+        ASSERT_EQ(writes.size(), *frame ? 2u : 1u) << function;
+        EXPECT_EQ(writes[0].bytes, Hex("90 EB 01 E3 04 00 E3 E3 22 22 E0 03"));
+        if (*frame) {
+            EXPECT_EQ(writes[1].bytes, Hex(frame)) << function;
+            EXPECT_EQ(writes[1].ms - writes[0].ms, 1000u);
         }
     }
 }

@@ -1,8 +1,6 @@
-// The quick shot window behind the main window's hidden button, on the
-// virtual clock, against a camera the test plays on its own pseudo-terminal.
-#include "res/resource.h"
-#include "sim/picture.h"
-#include "tests/app/child_window.h"
+// The quick shot window behind the main window's hidden button, against a
+// camera the test plays on its own pseudo-terminal.
+#include "tests/app/console.h"
 
 namespace qzr::test {
 namespace {
@@ -41,8 +39,7 @@ struct QuickShotRig : Rig {
     }
 };
 
-// Only while the main window's port is closed; a shot on a closed port sends
-// nothing and only waits.
+// Only while the main window's port is closed; a shot on a closed port only waits.
 TEST(QuickShot, HiddenButtonAndAClosedPort)
 {
     QuickShotRig rig;
@@ -59,9 +56,7 @@ TEST(QuickShot, HiddenButtonAndAClosedPort)
     EXPECT_FALSE(InChildWindow(rig.console, IDC_QUICK_SHOT, [](ChildWindow&) {}));
 }
 
-// 30,000 bytes in 30 reads are drawn once, at the seventh quiet tick after the
-// last, above the row of controls. A second shot gathers from the start of the
-// buffer again, and bytes beyond the buffer are dropped: what fits is drawn.
+// Drawn at the seventh quiet tick; each shot gathers afresh, bytes beyond the buffer dropped.
 TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
 {
     QuickShotRig rig;
@@ -85,8 +80,7 @@ TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
     });
 }
 
-// Leaving keeps the port open: at the next showing it still reads, the button
-// shows its template caption again, and its first press closes the port.
+// Leaving keeps the port open and reading; its button's first press closes it.
 TEST(QuickShot, ExitLeavesThePortOpen)
 {
     QuickShotRig rig;

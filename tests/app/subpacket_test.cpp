@@ -1,8 +1,8 @@
-// Sub-packet transfers through the main window, with the camera played by the
-// test on a pseudo-terminal: the numbered exchange frame by frame, the
-// simplified reads, the camera's own announcement, the resend watchdog on the
-// virtual clock, continuous capture, and pictures the buffers cannot take.
-// Random bytes in every transfer state are hostile_bytes_test.cpp's business.
+// Sub-packet transfers through the main window against a camera the test
+// plays: the numbered exchange, the simplified reads, the camera's own
+// announcement, the resend watchdog, continuous capture, and pictures the
+// buffers cannot take. (Any bytes in any transfer state: the console fuzz
+// programs and their corpus replay.)
 #include <cstdio>
 
 #include "protocol/subpacket.h"
@@ -78,11 +78,7 @@ protected:
     }
 };
 
-// ------------------------------------------------------------ numbered protocol
-
-// Frame by frame: a 2000-byte picture in 4 packets of 512 ends in one of 464;
-// a 1536-byte one in an empty fourth packet, which is logged and still asked
-// for. Saved is the announced length; nothing is asked for or resent after.
+// Frame by frame, with a last packet of 464 bytes or an empty one (logged, still asked for).
 TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
 {
     console.Check(IDC_SAVE_LOG, 1);
@@ -116,11 +112,8 @@ TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
     }
 }
 
-// However the start reply or a packet comes, the picture completes: in pieces;
-// one byte too long (asked for again); with a bad CRC (reported, used all the
-// same); torn off, or a packet out of turn first (its number far outside the
-// picture: neither stored nor counted), and then, resent by the watchdog, in
-// two pieces: the resend empties the packet buffer and the reassembly.
+// The picture completes whatever befalls a reply: pieces, a byte too many, a
+// bad CRC (used all the same), torn or out of turn (then resent by the watchdog).
 TEST_F(SubPacketWindow, RepliesHoweverTheyComeCompleteThePicture)
 {
     enum How { Pieces, Longer, BadCrc, Torn, OutOfTurn };
@@ -184,20 +177,13 @@ TEST_F(SubPacketWindow, ControlRepliesInPiecesAreReassembled)
     }
 }
 
-// A start reply of the wrong length is reported and waited past. An
-// announcement whose count and size would place a packet outside the picture,
-// the picture outside its buffer, or a packet or stretch outside the packet
-// buffer ends the transfer: nothing is asked for, nothing resent. The largest
-// that fit are taken.
+// A start reply of the wrong length is waited past; an announcement that does
+// not fit the buffers ends the transfer. The largest that fit are taken.
 TEST_F(SubPacketWindow, AnnouncementsThatDoNotFitAreRefused)
 {
     enum Via { Start, Simple, Ready };
     const struct {
-        const char* what;
-        Via via;
-        std::uint16_t packetSize, count;
-        std::uint32_t length;
-        int extraBytes;
+        const char* what; Via via; std::uint16_t packetSize, count; std::uint32_t length; int extraBytes;
         const char* log;  // nullptr: accepted
     } cases[] = {
         {"start reply one byte short", Start, 512, 4, 2000, -1, "分包返回指令字节数不对 14"},
@@ -258,19 +244,12 @@ TEST_F(SubPacketWindow, SizeNotMultipleOf32IsNotSetButSimplifiedSendsIt)
     EXPECT_EQ(SnapSimplified("100"), Hex("90 EB 01 40 04 00 64 00 05 65 4B CC"));
 }
 
-// ------------------------------------------------------------ simplified protocol
-
-// Stretches are asked for by offset until the picture is complete, the last
-// one shorter; after a Snapshot, or announced by the camera (in sub-packet
-// mode only). The last stretch may come in pieces, or with more bytes than
-// asked for (its CRC right): only the asked-for bytes are used. The transfer
-// bar counts the bytes of the stretches read against the picture's length.
-// "Save", ticked while a transfer runs, survives the refreshes of the boxes.
+// Stretches by offset after a Snapshot or the camera's announcement (sub-packet
+// mode only); of a longer last stretch only the bytes asked for are used.
 TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
 {
     const struct {
-        bool announced;
-        std::uint32_t length, stretch;
+        bool announced; std::uint32_t length, stretch;
         std::size_t lastPiece, extra;  // the last stretch's first piece (0: whole), bytes beyond it
     } cases[] = {{false, 2500, 1024, 0, 0}, {true, 1500, 1024, 470, 0}, {true, CPictureBuffer::kSize, 8192, 0, 500}};
     for (const auto& c : cases) {
@@ -335,19 +314,13 @@ TEST_F(SubPacketWindow, SimplifiedSnapshotEndsAnAbandonedNumberedTransfer)
     ExpectQuiet("neither request is resent", kWatchdogTicks);
 }
 
-// ------------------------------------------------------------ watchdog
-
-// Unanswered, the 0x30 request is resent after a minute, a packet request
-// after forty seconds: 600 or 400 ticks after the tick that sent it (its
-// handler paused 100 ms first), then 601 or 401 ticks apart. Each resend is
-// written a byte at a time, five at most for a frame; the packet request is a
-// new frame and gets five again.
+// The start request is resent after a minute, a packet request after forty
+// seconds, a byte at a time, five times at most for each frame.
 TEST_F(SubPacketWindow, WatchdogResendsUnansweredRequests)
 {
     console.Check(IDC_SAVE_LOG, 1);
     const struct {
-        bool packet;
-        const Bytes& request;
+        bool packet; const Bytes& request;
         std::uint64_t firstMs, periodMs;  // to the first resend, between the others
     } cases[] = {{false, kSubPacketStart, 59900, 60100}, {true, kGetPacket[0], 39900, 40100}};
     for (const auto& c : cases) {
@@ -382,10 +355,7 @@ TEST_F(SubPacketWindow, WatchdogResendsUnansweredRequests)
         << log;
 }
 
-// ------------------------------------------------------------ continuous capture
-
-// The next picture is asked for in the tick that shows one; Stop lets the
-// current one finish, and nothing follows it.
+// The next picture is asked for in the tick that shows one.
 TEST_F(SubPacketWindow, ContinuousCaptureRequestsTheNextPictureAtOnce)
 {
     const Bytes picture = FakeJpeg(1000);
