@@ -91,15 +91,12 @@ public:
             ::execv(args[0], args.data());
         ::_exit(127);
     }
-    ~Child()
-    {
-        if (!m_done)
-            Stop(SIGKILL);
-    }
+    ~Child() { Stop(SIGKILL); }
+    bool Started() const { return m_pid > 0; }
     // Waits for the end, killing the program after `limit`; false when it had to be killed.
     bool Wait(std::chrono::seconds limit = 100s)
     {
-        for (const auto deadline = std::chrono::steady_clock::now() + limit; !m_done;) {
+        for (const auto deadline = std::chrono::steady_clock::now() + limit; Started() && !m_done;) {
             int status = 0;
             rusage usage{};
             if (::wait4(m_pid, &status, WNOHANG, &usage) == m_pid) {
@@ -115,10 +112,13 @@ public:
         }
         return false;
     }
+    // Ends the program with `signal` (if it still runs) and reaps it.
     void Stop(int signal)
     {
-        ::kill(m_pid, signal);
-        ::waitpid(m_pid, nullptr, 0);
+        if (Started() && !m_done) {
+            ::kill(m_pid, signal);
+            ::waitpid(m_pid, nullptr, 0);
+        }
         m_done = true;
     }
     std::string Output() const { return ReadFile(m_out); }
