@@ -1,18 +1,23 @@
 #pragma once
 
 // The built qzr-console, run headless under a script in a temporary
-// directory, as a production line runs it, against the simulated camera.
+// directory, as a production line runs it, against the simulated camera: to
+// its end, or in the background while the test plays the camera's part.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/camera.h"
@@ -20,6 +25,7 @@
 namespace qzr::test {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 inline std::string ReadFile(const fs::path& path)
 {
@@ -27,38 +33,114 @@ inline std::string ReadFile(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The pictures saved in `folder`.
-inline std::vector<fs::path> Pictures(const fs::path& folder)
+// How many pictures lie in `folder`; each must be the camera's latest.
+inline std::size_t SavedPictures(const fs::path& folder, const sim::Camera& camera)
 {
-    std::vector<fs::path> pictures;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".jpg")
-            pictures.push_back(entry.path());
-    return pictures;
+    const Bytes made = camera.LastPicture();
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != ".jpg")
+            continue;
+        ++count;
+        EXPECT_TRUE(ReadFile(entry.path()) == std::string(made.begin(), made.end())) << entry.path() << " is damaged";
+    }
+    return count;
 }
 
 // A simulated camera on a pseudo-terminal, started; it sends as fast as the
 // line takes its bytes unless `pacing`.
-inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32_t baud = 115200, bool pacing = false)
+inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32_t baud = 115200, bool pacing = false,
+                                                const std::string& link = "")
 {
     sim::CameraOptions options;
     options.id = id;
     options.baud = baud;
     options.pacing = pacing;
+    options.linkPath = link;
     auto camera = std::make_unique<sim::Camera>(options);
     std::string error;
     EXPECT_TRUE(camera->Start(&error)) << error;
     return camera;
 }
 
+// A program run as a child in `dir`, its standard input, output and error
+// from and to files, killed if it still runs when dropped. It inherits no
+// other descriptor: a console that kept the camera's side of the line open
+// would never see the camera vanish.
+class Child {
+public:
+    Child(const fs::path& dir, const std::vector<std::string>& argv, const fs::path& config, const fs::path& in,
+          const fs::path& out, const fs::path& err)
+        : m_out(out)
+    {
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        const std::string where = dir.string(), settings = config.string(), input = in.string(), output = out.string(),
+                          errors = err.string();
+        m_pid = ::fork();
+        if (m_pid != 0)
+            return;
+        ::dup2(::open(input.c_str(), O_RDONLY), 0);
+        ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::close_range(3, ~0U, 0);
+        ::setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
+        if (::chdir(where.c_str()) == 0)
+            ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ~Child() { Stop(SIGKILL); }
+    bool Started() const { return m_pid > 0; }
+    // Waits for the end, killing the program after `limit`; false when it had to be killed.
+    bool Wait(std::chrono::seconds limit = 100s)
+    {
+        for (const auto deadline = std::chrono::steady_clock::now() + limit; Started() && !m_done;) {
+            int status = 0;
+            rusage usage{};
+            if (::wait4(m_pid, &status, WNOHANG, &usage) == m_pid) {
+                m_done = true;
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                m_peakKb = usage.ru_maxrss;
+                return true;
+            }
+            if (std::chrono::steady_clock::now() > deadline)
+                Stop(SIGKILL);
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    // Ends the program with `signal` (if it still runs) and reaps it.
+    void Stop(int signal)
+    {
+        if (Started() && !m_done) {
+            ::kill(m_pid, signal);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        m_done = true;
+    }
+    std::string Output() const { return ReadFile(m_out); }
+    int Status() const { return m_status; }
+    long PeakKb() const { return m_peakKb; }
+
+private:
+    fs::path m_out;
+    pid_t m_pid = -1;
+    bool m_done = false;
+    int m_status = -1;
+    long m_peakKb = 0;
+};
+
 struct RunResult {
-    int status = -1;  // exit status; 137 when killed after 100 s
+    int status = -1;  // exit status; -1 when killed after 100 s
     std::string out, err;
 };
 
 // A temporary directory: `work` is the console's working directory, `config`
 // its settings directory (XDG_CONFIG_HOME, so that no run reads or writes the
-// user's own settings); the script and the captured output lie beside them.
+// user's own settings); scripts and captured output lie beside them.
 class ConsoleRun {
 public:
     ConsoleRun()
@@ -79,23 +161,36 @@ public:
     // The console's settings file (factory marker and setting counter).
     fs::path SettingsFile() const { return Config() / "qzr" / "no.conf"; }
 
-    // Runs `qzr-console --headless --script FILE` in Work(). With `camsim`
-    // options, qzr-camsim runs meanwhile as a program of its own, in Work(),
-    // serving at Root()/camera and logging to Root()/camsim.log.
-    RunResult Script(const std::string& script, const std::string& camsim = "")
+    // Starts `qzr-console --headless` in Work() on `script`, kept as
+    // Root()/`name`.script and given as a file, or on standard input when
+    // `args` (put after it) are given; its output goes to Root()/`name`.out and .err.
+    std::unique_ptr<Child> Start(const std::string& name, const std::string& script, std::vector<std::string> args = {})
     {
-        std::ofstream(m_root / "script.txt") << script;
-        std::string command = "cd '" + Work().string() + "' && ";
-        if (!camsim.empty())
-            command += "{ '" QZR_CAMSIM "' --link ../camera " + camsim +
-                       " >/dev/null 2>../camsim.log & camsim=$!; "
-                       "for i in $(seq 50); do [ -e ../camera ] && break; sleep 0.1; done; }; ";
-        command += "XDG_CONFIG_HOME='" + Config().string() + "' timeout -s KILL 100 '" QZR_CONSOLE
-                   "' --headless --script ../script.txt >../out.txt 2>../err.txt; status=$?; ";
-        if (!camsim.empty())
-            command += "kill $camsim; wait $camsim; ";
-        const int status = std::system((command + "exit $status").c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(m_root / "out.txt"), ReadFile(m_root / "err.txt")};
+        const fs::path file = m_root / (name + ".script");
+        std::ofstream(file) << script;
+        std::vector<std::string> argv = {QZR_CONSOLE, "--headless", "--script", args.empty() ? file.string() : "-"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file,
+                                       m_root / (name + ".out"), m_root / (name + ".err"));
+    }
+
+    // Runs the console on `script` to its end. With `camsim` options,
+    // qzr-camsim runs meanwhile as a program of its own, in Work(), serving at
+    // Root()/camera and logging to Root()/camsim.log.
+    RunResult Script(const std::string& script, std::vector<std::string> camsim = {})
+    {
+        std::unique_ptr<Child> camera;
+        if (!camsim.empty()) {
+            camsim.insert(camsim.begin(), {QZR_CAMSIM, "--link", "../camera"});
+            camera = std::make_unique<Child>(Work(), camsim, Config(), "/dev/null", "/dev/null", m_root / "camsim.log");
+            for (int i = 0; i < 250 && !fs::exists(m_root / "camera"); ++i)
+                std::this_thread::sleep_for(20ms);
+        }
+        const auto console = Start("script", script);
+        console->Wait();
+        if (camera)
+            camera->Stop(SIGTERM);
+        return {console->Status(), console->Output(), ReadFile(m_root / "script.err")};
     }
 
 private:

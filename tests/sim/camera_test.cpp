@@ -1,17 +1,24 @@
 // The simulated camera, driven through its pseudo-terminal as the console
-// drives a real one: raw line, frames in, replies read with poll().
+// drives a real one: raw line, frames in, replies read with poll(). Each
+// subsystem's side is checked end to end too (tests/e2e/).
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include <filesystem>
 
+#include "protocol/burst.h"
 #include "protocol/camera_id.h"
+#include "protocol/commands.h"
+#include "protocol/lens.h"
+#include "protocol/model.h"
 #include "protocol/motion.h"
 #include "protocol/osd.h"
+#include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 #include "sim/camera.h"
+#include "sim/picture.h"
 #include "tests/sim/raw_client.h"
 
 namespace qzr::sim {
@@ -22,9 +29,9 @@ using test::RawClient;
 
 constexpr std::size_t kQueryReplyLength = 11;
 
-QSize DecodedSize(std::span<const std::uint8_t> jpeg)
+QImage Decode(std::span<const std::uint8_t> jpeg)
 {
-    return QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPG").size();
+    return QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPG");
 }
 
 class CameraTest : public ::testing::Test {
@@ -53,11 +60,12 @@ protected:
         ASSERT_TRUE(camera->WaitUntil([&](const CameraStats& s) { return s.bytesNotUnderstood >= before + frame.size(); }));
     }
 
-    Bytes Query()
+    Bytes Ask(const Bytes& request, std::size_t replyLength)
     {
-        client->SendFrame(BuildQueryIdRequest());
-        return client->Read(kQueryReplyLength);
+        client->SendFrame(request);
+        return client->Read(replyLength);
     }
+    Bytes Query() { return Ask(BuildQueryIdRequest(), kQueryReplyLength); }
 
     std::unique_ptr<Camera> camera;
     std::unique_ptr<RawClient> client;
@@ -108,45 +116,6 @@ TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
     std::filesystem::remove(state);
 }
 
-// Numbered packets, each with a good CRC, put together give the picture the
-// camera made for this transfer; a dropped packet is that one reply only.
-// (Stretches, and both protocols through the console, are end to end:
-// tests/e2e/console_e2e_test.cpp.)
-TEST_F(CameraTest, NumberedPacketsReassembleThePicture)
-{
-    client->SendFrame(BuildSetPictureRequest(1, 3, 2));
-    EXPECT_TRUE(IsSetPictureReply(client->Read(subpacket::kControlReplyLength)));
-    client->SendFrame(BuildSetPacketSizeRequest(1, 256));
-    EXPECT_EQ(ParseSetPacketSizeReply(client->Read(subpacket::kControlReplyLength)), 256);
-    client->SendFrame(BuildSubPacketStartRequest(1));
-    const auto start = ParseSubPacketStartReply(client->Read(subpacket::kStartReplyLength));
-    ASSERT_TRUE(start);
-    const Bytes picture = camera->LastPicture();
-    ASSERT_EQ(start->pictureLength, picture.size());
-    ASSERT_EQ(start->packetCount, PacketCount(start->pictureLength, 256));
-    ASSERT_GT(start->packetCount, 2);
-    camera->AddFault(Fault::DropPacket(1));
-    Bytes assembled;
-    for (std::uint16_t n = 0; n < start->packetCount; ++n) {
-        const std::size_t length = std::min<std::size_t>(256, start->pictureLength - n * 256u);
-        client->SendFrame(BuildGetPacketRequest(1, n));
-        if (n == 1) {
-            EXPECT_TRUE(client->Read(1, 150).empty()) << "packet 1 dropped";
-            EXPECT_EQ(ParseQueryIdReply(Query()), 1) << "other commands pass";
-            client->SendFrame(BuildGetPacketRequest(1, n));
-        }
-        const Bytes reply = client->Read(length + subpacket::kPacketOverhead);
-        const auto packet = ParsePacketReply(reply);
-        ASSERT_TRUE(packet && packet->data.size() == length) << n;
-        EXPECT_EQ(packet->packetNumber, n);
-        EXPECT_TRUE(packet->crcOk) << n;
-        assembled.insert(assembled.end(), packet->data.begin(), packet->data.end());
-    }
-    EXPECT_EQ(assembled, picture);
-    EXPECT_EQ(DecodedSize(assembled), QSize(320, 240));
-    EXPECT_TRUE(client->ReadQuiet().empty());
-}
-
 // Free text, the test-shot trigger and the announcement of a new picture.
 TEST_F(CameraTest, SendsTextTriggerAndAnnouncementOnDemand)
 {
@@ -161,7 +130,7 @@ TEST_F(CameraTest, SendsTextTriggerAndAnnouncementOnDemand)
     EXPECT_EQ(ready->cameraId, 1);
     const Bytes picture = camera->LastPicture();
     EXPECT_EQ(ready->pictureSize, picture.size());
-    EXPECT_FALSE(DecodedSize(picture).isEmpty());
+    EXPECT_FALSE(Decode(picture).isNull());
 }
 
 // Two requests in one write, after noise, then one byte a write.
@@ -190,12 +159,7 @@ TEST_F(CameraTest, OsdTextIsRecordedNotAnswered)
     const std::uint8_t text[] = {'A', 'B'};
     client->SendRaw(BuildOsdFrame(1, 300, 513, 2, text));
     ASSERT_TRUE(camera->WaitForFrames(1));
-    const auto texts = camera->OsdTexts();
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0].x, 300);
-    EXPECT_EQ(texts[0].y, 513);
-    EXPECT_EQ(texts[0].size, 2);
-    EXPECT_EQ(texts[0].text, Bytes({'A', 'B'}));
+    EXPECT_EQ(camera->OsdTexts(), (std::vector<OsdFrame>{{1, 300, 513, 2, Bytes{'A', 'B'}}}));
     EXPECT_TRUE(client->ReadQuiet().empty());
 }
 
@@ -274,6 +238,134 @@ TEST_F(CameraTest, SilentCameraStillListens)
     EXPECT_TRUE(client->ReadQuiet().empty());
     camera->SetAnswering(true);
     EXPECT_EQ(ParseQueryIdReply(Query()), 1);
+}
+
+TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
+{
+    camera->SetIdentity({0x12345678, 2098, 12, 1, false});
+    EXPECT_EQ(Ask(BuildSerialNumberQuery(1), kSerialNumberReplyLength),
+              BuildSerialNumberReply(1, {0x12345678, 98, 12, 1, false}));
+    const struct {
+        const char* name;
+        Bytes request;
+        std::uint8_t model, function;
+    } cases[] = {
+        {"set model", BuildSetModelRequest(1, 0x22), 0x22, 1},
+        {"set function", BuildSetFunctionRequest(1, 5), 0x22, 5},
+        {"batch setting", BuildBatchSettingRequest(1, {true, false, true, 0x3C, 2}), 0x3C, 2},
+        {"set model, copies differ", {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x11, 0x12, 0xC1, 0xC2}, 0x3C, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        client->SendFrame(c.request);
+        EXPECT_TRUE(client->ReadQuiet(50).empty()) << "settings are not answered";
+        EXPECT_EQ(Ask(BuildModelQuery(1), kModelReplyLength), BuildModelReply(1, c.model, c.function));
+    }
+    const CameraIdentity now = camera->Identity();
+    EXPECT_TRUE(now.whiteLight && !now.autoFocus && now.alarm);
+    camera->SendProductionDateNotice();
+    EXPECT_EQ(client->Read(10), BuildProductionDateNotice(1));
+}
+
+// Zoom and focus moved by the commands and told in the lens status, the done
+// replies once the motors have run, a focus value for every poll, the
+// switches recorded.
+TEST_F(CameraTest, LensMovesReportsAndRecords)
+{
+    EXPECT_EQ(Ask(BuildCheckLensRequest(1), lens::kStatusLength), BuildLensStatus(1, 0, 0));
+    EXPECT_EQ(Ask(BuildZoomRequest(1, 60), lens::kStatusLength), BuildLensStatus(1, 60, 0)) << "once it has moved";
+    EXPECT_EQ(Ask(BuildFocusRequest(1), lens::kDoneLength), BuildLensDoneReply(1, CMD_AUTOFOCUS_DONE));
+    EXPECT_EQ(camera->Lens().focus, 60);
+    EXPECT_EQ(Ask(BuildFocusValueRequest(1), 6), BuildFocusValueLine(FocusValueAt(0ms)));
+    for (const Bytes& request : {BuildLedRequest(1, true), BuildLightRequest(1, true), BuildAutoFocusRequest(1, true),
+                                 BuildTestPattern(1, false), BuildTestPattern(1, true), BuildModelCancelRequest(1),
+                                 BuildZoomResetRequest(1)})
+        client->SendFrame(request);
+    EXPECT_TRUE(client->ReadQuiet(1000).empty()) << "nothing answered, the reset still running";
+    EXPECT_EQ(client->Read(lens::kDoneLength), BuildLensDoneReply(1, CMD_ZOOM_RESET_DONE));
+    const LensRecord lens = camera->Lens();
+    EXPECT_EQ(std::tie(lens.zoom, lens.led, lens.modelCancels, lens.focusPolls), std::tuple(0, true, 1, 1u));
+    EXPECT_EQ(lens.testPatterns, (std::vector<bool>{false, true}));
+    const CameraIdentity identity = camera->Identity();
+    EXPECT_TRUE(identity.whiteLight && identity.autoFocus);
+    EXPECT_EQ(identity.modelCode, 0x11) << "a cancel sets no model";
+}
+
+// Bursts store their pictures under their time and number, listed latest,
+// after or before a date; the fault switches act once.
+TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
+{
+    // A burst of `shots` without pause, sent at `hour`:00:00 on 2026-03-05:
+    // the states of the two status frames.
+    const auto burst = [&](std::uint8_t resolution, std::uint8_t shots, int hour) {
+        client->SendRaw(BuildBurstShootRequest(1, {resolution, 3, shots, 0, {2026, 3, 5, hour, 0, 0}}));
+        const Bytes start = client->Read(burst::kStatusLength), end = client->Read(burst::kStatusLength);
+        return std::to_string(ParseBurstState(start).value_or(99)) + std::to_string(ParseBurstState(end).value_or(99));
+    };
+    const auto list = [&](const ListFilesRequest& request) {
+        client->SendRaw(BuildListFilesRequest(1, request));
+        Bytes reply = client->Read(6);
+        const Bytes rest = client->Read(LengthField(reply) + 2u);
+        reply.insert(reply.end(), rest.begin(), rest.end());
+        std::vector<std::string> names;
+        for (const auto entry : FileListEntries(reply))
+            names.emplace_back(FileEntryText(entry));
+        return names;
+    };
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(burst(1, 2, 10) + burst(3, 2, 12), "0808");
+    const Names names = {"20260305100000_01", "20260305100000_02", "20260305120000_01", "20260305120000_02"};
+    ASSERT_EQ(camera->StoredPictureNames(), names);
+    const CameraTime eleven{2026, 3, 5, 11, 0, 0};
+    EXPECT_EQ(list({3, true, std::nullopt}), Names(names.begin() + 1, names.end()));
+    EXPECT_EQ(list({1, true, eleven}), Names{names[2]});
+    EXPECT_EQ(list({20, false, eleven}), Names(names.begin(), names.begin() + 2));
+
+    camera->SetBurstFault(Camera::BurstFault::EmptyList);
+    EXPECT_TRUE(list({20, true, std::nullopt}).empty());
+    camera->SetBurstFault(Camera::BurstFault::ShortListEntry);
+    EXPECT_EQ(list({2, true, std::nullopt}), (Names{"20260305120000_0", "20260305120000_02"}));
+    EXPECT_EQ(list({2, true, std::nullopt}), Names(names.begin() + 2, names.end()));
+    client->SendRaw(BuildGetFileRequest(1, {100, "20260305100000_01"}));
+    client->Read(subpacket::kSimpleReplyLength);
+    camera->SetBurstFault(Camera::BurstFault::PacketNumber);
+    for (const int carried : {3, 1}) {
+        client->SendRaw(BuildGetPacketRequest(1, 1));
+        const auto packet = ParsePacketReply(client->Read(100 + subpacket::kPacketOverhead));
+        EXPECT_EQ(packet ? packet->packetNumber : -1, carried);
+    }
+}
+
+// The camera's pictures: real JPEGs of the asked size whose file size follows
+// the quality code and stays affordable at the largest size.
+TEST(TestPicture, LargestSizeAtBestQualityFitsTheConsolesBuffer)
+{
+    const Bytes jpeg = MakeTestPicture({21, 0, false, 12345});
+    EXPECT_LT(jpeg.size(), 1024000u);
+    EXPECT_EQ(Decode(jpeg).size(), QSize(4000, 3000));
+}
+
+TEST(TestPicture, QualityCodeMapsOntoJpegQuality)
+{
+    EXPECT_EQ(JpegQuality(0), 95);
+    EXPECT_EQ(JpegQuality(12), 20);
+    EXPECT_EQ(JpegQuality(200), 20);
+    for (std::uint8_t code = 0; code < 12; ++code)
+        EXPECT_GT(JpegQuality(code), JpegQuality(code + 1)) << int(code);
+    EXPECT_GT(MakeTestPicture({8, 0}).size(), MakeTestPicture({8, 12}).size());
+}
+
+// A JPEG whose label box, black in the middle of the test card, shows the
+// running number and the flag.
+TEST(TestPicture, StartsAsAJpegAndShowsItsLabel)
+{
+    const Bytes one = MakeTestPicture({1, 1, false, 1});
+    ASSERT_GE(one.size(), 3u);
+    EXPECT_EQ(Bytes(one.begin(), one.begin() + 3), Bytes({0xFF, 0xD8, 0xFF}));
+    EXPECT_NE(one, MakeTestPicture({1, 1, false, 2}));
+    EXPECT_NE(one, MakeTestPicture({1, 1, true, 1}));
+    const QImage image = Decode(one);
+    EXPECT_LT(qGray(image.pixel(image.width() / 2, image.height() / 2 - 5)), 80);
 }
 
 }  // namespace

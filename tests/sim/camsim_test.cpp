@@ -1,5 +1,5 @@
 // qzr-camsim as a user runs it: prints where to connect, answers there with
-// pacing on, removes its link when stopped, refuses bad options.
+// pacing on, raises alarms, removes its link when stopped, refuses bad options.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -19,44 +19,29 @@ namespace qzr::sim {
 namespace {
 
 // qzr-camsim started through the shell, which prints its own process id and
-// then becomes the program.
-class Camsim {
-public:
-    explicit Camsim(const std::string& args)
-        : m_out(::popen(("echo $$; exec '" QZR_CAMSIM_PATH "' " + args).c_str(), "r")), m_pid(std::atoi(Line().c_str()))
-    {
-    }
+// then becomes the program; Line() is the next line it prints ("" at the end).
+struct Camsim {
+    explicit Camsim(const std::string& args) : out(::popen(("echo $$; exec '" QZR_CAMSIM_PATH "' " + args).c_str(), "r")) {}
     ~Camsim() { Terminate(); }
-
-    // The next line printed, without its line end; empty at the end of the output.
     std::string Line()
     {
         char line[512] = {};
-        if (m_out && std::fgets(line, sizeof line, m_out))
+        if (out && std::fgets(line, sizeof line, out))
             line[std::strcspn(line, "\n")] = '\0';
         return line;
     }
-
-    void Signal(int signal)
-    {
-        if (m_pid > 0)
-            ::kill(m_pid, signal);
-    }
-
     // Sends SIGTERM and returns the wait status.
     int Terminate()
     {
-        if (m_pid > 0)
-            ::kill(m_pid, SIGTERM);
-        m_pid = 0;
-        const int status = m_out ? ::pclose(m_out) : -1;
-        m_out = nullptr;
+        if (pid > 0)
+            ::kill(pid, SIGTERM);
+        pid = 0;
+        const int status = out ? ::pclose(out) : -1;
+        out = nullptr;
         return status;
     }
-
-private:
-    std::FILE* m_out;
-    pid_t m_pid;
+    std::FILE* out;
+    pid_t pid = std::atoi(Line().c_str());
 };
 
 TEST(Camsim, ServesAtTheLinkUntilTerminated)
@@ -64,7 +49,6 @@ TEST(Camsim, ServesAtTheLinkUntilTerminated)
     const auto link = std::filesystem::temp_directory_path() / ("qzr-camsim-" + std::to_string(::getpid()));
     Camsim camsim("--id 12 --baud 57600 --link " + link.string());
     ASSERT_EQ(camsim.Line(), link.string());
-    ASSERT_TRUE(std::filesystem::is_symlink(link));
     {
         test::RawClient client(link.string(), 57600);
         client.SendFrame(BuildQueryIdRequest());
@@ -82,7 +66,7 @@ TEST(Camsim, RaisesMotionAlarms)
 {
     Camsim camsim("--no-pacing --alarm-every 700 --alarm-id 9");
     test::RawClient client(camsim.Line());
-    camsim.Signal(SIGUSR1);
+    ::kill(camsim.pid, SIGUSR1);
     EXPECT_EQ(client.Read(12, 400), BuildMotionAlarm(9)) << "at once";
     EXPECT_EQ(client.Read(12), BuildMotionAlarm(9)) << "after 700 ms";
 }

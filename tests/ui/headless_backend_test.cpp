@@ -1,10 +1,10 @@
 // The headless backend: the window contract on it, and what only it does:
-// events for disabled controls and pictures, the modal hook, the virtual
-// clock's exact timing and order, and the calendar.
+// events for disabled controls and pictures, the virtual clock's exact timing
+// and order, and the calendar. (The modal hook and the real clock serve the
+// scripts: script_test.cpp and tests/e2e.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "headless/backend.h"
 #include "tests/ui/test_window.h"
@@ -156,25 +156,6 @@ TEST_F(HeadlessWindowTest, DrivingAndEvents)
     EXPECT_TRUE(backend.OverlayOps(dlg).empty() && backend.Events().empty());
 }
 
-// The modal hook's own rules (the script drives children through it): no hook
-// ends the child at once with Cancel, a hook that returns gives the result.
-TEST_F(HeadlessWindowTest, ModalChildRunsThroughTheHook)
-{
-    backend.Click(dlg, IDC_CHILD);
-    backend.SetModalHandler([&](ui::CDialog& child) {
-        EXPECT_EQ(backend.TopWindow(), &child);
-        EXPECT_EQ(backend.BottomWindow(), &dlg);
-        return 77;
-    });
-    backend.Click(dlg, IDC_CHILD);
-    EXPECT_EQ(dlg.m_log, (Lines{"child 2", "child 77"}));
-    EXPECT_EQ(backend.TopWindow(), &dlg);  // the child is gone
-    backend.Click(dlg, ui::IDOK);
-    EXPECT_EQ(backend.EndResult(dlg), ui::IDOK);
-    backend.Close(dlg);
-    EXPECT_EQ(dlg.Peer(), nullptr);
-}
-
 // --- the virtual clock -------------------------------------------------------
 
 TEST_F(HeadlessWindowTest, TimerFiresOncePerPeriodWhileTheLoopRuns)
@@ -248,20 +229,6 @@ TEST(VirtualClock, CalendarTimes)
         clock.Sleep(c.elapsedMs);
         EXPECT_EQ(clock.LocalTime(), c.expected) << c.elapsedMs;
     }
-}
-
-// The real clock, as scripts use it: its time passes, in a sleep and in the
-// loop, and its local time is the system's.
-TEST(RealClock, TimePassesAndLocalTimeIsTheSystems)
-{
-    headless::HeadlessClock clock(headless::ClockMode::Real);
-    clock.Sleep(20);
-    clock.RunLoop(20);
-    EXPECT_GE(clock.NowMs(), 40u);
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    EXPECT_EQ(clock.LocalTime().year * 100 + clock.LocalTime().month, (tm.tm_year + 1900) * 100 + tm.tm_mon + 1);
 }
 
 }  // namespace

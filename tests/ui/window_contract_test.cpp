@@ -46,15 +46,13 @@ std::string Controls(const CTestDlg& dlg)
     return joined + Checks(dlg, {IDC_FLAG}) + "|" + Checks(dlg, {IDC_MODE_A, IDC_MODE_B, IDC_MODE_C}) + "|" +
            dlg.GetDlgItemText(IDC_BAUD);
 }
-
-std::string Members(const CTestDlg& dlg)
+std::string Members(const CTestDlg& d)
 {
-    std::ostringstream s;
-    s << dlg.m_strName << '|' << dlg.m_nNumber << '|' << dlg.m_nCount << '|' << dlg.m_fValue << '|' << dlg.m_bFlag
-      << '|' << dlg.m_nMode << '|' << dlg.m_strBaud;
-    return s.str();
+    return (std::ostringstream() << d.m_strName << '|' << d.m_nNumber << '|' << d.m_nCount << '|' << d.m_fValue << '|'
+                                 << d.m_bFlag << '|' << d.m_nMode << '|' << d.m_strBaud).str();
 }
 
+// A combo's items; a list's rows, one a line, cells separated by tabs.
 Lines Items(const CTestDlg& dlg, int id)
 {
     Lines items;
@@ -62,11 +60,8 @@ Lines Items(const CTestDlg& dlg, int id)
         items.push_back(dlg.Combo(id).GetLBText(i));
     return items;
 }
-
-// A list's rows, one a line, cells separated by tabs.
-std::string Rows(const CTestDlg& dlg, int id)
+std::string Rows(const ui::WindowPeer& peer, int id)
 {
-    const ui::WindowPeer& peer = *dlg.Peer();
     std::string text;
     for (int r = 0; r < peer.ListRowCount(id); ++r)
         for (int c = 0; c < peer.ListColumnCount(id); ++c)
@@ -127,7 +122,7 @@ TEST_P(WindowContract, ControlsKeepWhatTheyAreGiven)
         EXPECT_EQ(list.InsertItem(99, "c.jpg"), 2);
         list.SetItemText(0, 1, "10");
         list.SetItemText(2, 5, "ignored");
-        EXPECT_EQ(Rows(dlg, IDC_FILES), "a.jpg\t10\nb.jpg\t\nc.jpg\t");
+        EXPECT_EQ(Rows(peer, IDC_FILES), "a.jpg\t10\nb.jpg\t\nc.jpg\t");
         peer.ListSelectRow(IDC_FILES, 1);
         EXPECT_EQ(list.GetFirstSelected(), 1);
         peer.ListSelectRow(IDC_FILES, 7);
