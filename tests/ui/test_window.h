@@ -1,8 +1,8 @@
 #pragma once
 
 // A small window with one control of every kind and a child window it opens;
-// and the window contract, one suite (window_contract_test.cpp) that each
-// backend's test program instantiates with a rig of its own.
+// and the window contract (window_contract_test.cpp), which each backend's
+// test program runs with a rig of its own.
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "ui/backend.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 
@@ -129,8 +129,7 @@ public:
 
     std::vector<std::string> m_log;
     int m_nTicks = 0;
-    std::function<std::uint64_t()> m_clock;  // when set, m_tickTimes notes when each tick came
-    std::vector<std::uint64_t> m_tickTimes;
+    std::vector<std::uint64_t> m_tickTimes;  // the backend's clock at each tick
     std::function<void(int tick)> m_onTick;  // extra work on each tick
     bool m_bTimerOnInit = false;             // timer 1, 100 ms, from OnInitDialog
     std::function<void(CChildDlg&)> m_prepareChild;
@@ -169,8 +168,7 @@ protected:
     void OnTimer(int id) override
     {
         ++m_nTicks;
-        if (m_clock)
-            m_tickTimes.push_back(m_clock());
+        m_tickTimes.push_back(ui::CurrentBackend().TickCount());
         Note("timer " + std::to_string(id));
         if (m_onTick)
             m_onTick(m_nTicks);
@@ -206,8 +204,9 @@ private:
     }
 };
 
-// How the contract suite reaches one backend: showing a window, acting as the
-// operator, letting time pass and looking at what a window shows.
+// How the contract suite reaches the backend of its test program, which
+// defines MakeRig(): showing a window, acting as the operator, letting time
+// pass and looking at what a window shows.
 class WindowRig {
 public:
     virtual ~WindowRig() = default;
@@ -233,20 +232,13 @@ public:
     virtual std::optional<ui::Color> DrawnAt(ui::CDialog& dialog, ui::Point p) = 0;
 };
 
-// A backend the suite is instantiated with, named in the test names.
-struct WindowBackend {
-    const char* name;
-    std::function<std::unique_ptr<WindowRig>()> makeRig;
-    friend void PrintTo(const WindowBackend& backend, std::ostream* out) { *out << backend.name; }
-};
-inline std::string BackendName(const ::testing::TestParamInfo<WindowBackend>& info) { return info.param.name; }
-
+std::unique_ptr<WindowRig> MakeRig();
 // A real JPEG of one colour (blue), made by the toolkit's encoder.
 std::vector<std::uint8_t> MakeJpeg(int width, int height);
 
-class WindowContract : public ::testing::TestWithParam<WindowBackend> {
+class WindowContract : public ::testing::Test {
 protected:
-    std::unique_ptr<WindowRig> rig = GetParam().makeRig();
+    std::unique_ptr<WindowRig> rig = MakeRig();
     CTestDlg dlg;
 };
 

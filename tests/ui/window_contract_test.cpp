@@ -69,7 +69,7 @@ std::string Rows(const ui::WindowPeer& peer, int id)
     return text;
 }
 
-TEST_P(WindowContract, ExchangesEveryKindOfValueBothWays)
+TEST_F(WindowContract, ExchangesEveryKindOfValueBothWays)
 {
     rig->Run(dlg, [&] {
         ui::WindowPeer& peer = *dlg.Peer();
@@ -102,7 +102,7 @@ TEST_P(WindowContract, ExchangesEveryKindOfValueBothWays)
     EXPECT_EQ(dlg.m_log, Lines{}) << "the window's own changes reach no handler";
 }
 
-TEST_P(WindowContract, ControlsKeepWhatTheyAreGiven)
+TEST_F(WindowContract, ControlsKeepWhatTheyAreGiven)
 {
     rig->Run(dlg, [&] {
         ui::WindowPeer& peer = *dlg.Peer();
@@ -141,7 +141,7 @@ TEST_P(WindowContract, ControlsKeepWhatTheyAreGiven)
     });
 }
 
-TEST_P(WindowContract, HandlersHearTheOperator)
+TEST_F(WindowContract, HandlersHearTheOperator)
 {
     dlg.m_rows = {{"a.jpg", "1"}, {"b.jpg", "2"}};
     rig->Run(dlg, [&] {
@@ -173,7 +173,7 @@ TEST_P(WindowContract, HandlersHearTheOperator)
                                 "row -1", "delta -1", "delta 1", "locked", "mode B 1"}));
 }
 
-TEST_P(WindowContract, CombosSortSelectAndSearch)
+TEST_F(WindowContract, CombosSortSelectAndSearch)
 {
     rig->Run(dlg, [&] {
         auto ports = dlg.Combo(IDC_PORTS);
@@ -224,7 +224,7 @@ TEST_P(WindowContract, CombosSortSelectAndSearch)
 
 // Timers repeat until killed; setting one again restarts it with its new
 // period, a killed one can be set again, and an ended window hears none.
-TEST_P(WindowContract, TimersRepeatRestartAndStop)
+TEST_F(WindowContract, TimersRepeatRestartAndStop)
 {
     rig->Run(dlg, [&] {
         const auto ticksDuring = [&](unsigned ms) {
@@ -250,7 +250,7 @@ TEST_P(WindowContract, TimersRepeatRestartAndStop)
 // A child window runs modally and OK hands its values back; one that ends
 // while it starts returns at once. The parent's timers keep running
 // meanwhile, and the child's own with them.
-TEST_P(WindowContract, ModalChildWindows)
+TEST_F(WindowContract, ModalChildWindows)
 {
     dlg.m_prepareChild = [](CChildDlg& child) { child.m_nTimerPeriod = 10; };
     rig->Run(dlg, [&] {
@@ -278,7 +278,7 @@ TEST_P(WindowContract, ModalChildWindows)
 // What a window draws stays until an erasing repaint, which runs its painting
 // again. A picture is scaled into its rectangle; bytes that do not decode draw
 // nothing.
-TEST_P(WindowContract, DrawingStaysUntilAnErasingRepaint)
+TEST_F(WindowContract, DrawingStaysUntilAnErasingRepaint)
 {
     const ui::Color grey = ui::RGB(220, 220, 220), dark = ui::RGB(80, 80, 80), red = ui::RGB(255, 0, 0),
                     blue = ui::RGB(0, 0, 255);
@@ -316,7 +316,7 @@ TEST_P(WindowContract, DrawingStaysUntilAnErasingRepaint)
 
 // The overlay lies over the drawing: what it holds hides what lies below
 // until it is cleared, and erasing repaints leave it.
-TEST_P(WindowContract, OverlayHidesTheDrawingUntilCleared)
+TEST_F(WindowContract, OverlayHidesTheDrawingUntilCleared)
 {
     const ui::Color white = ui::RGB(250, 250, 250), blue = ui::RGB(0, 0, 200);
     rig->Run(dlg, [&] {
