@@ -119,25 +119,20 @@ TEST(Script, HandlersRunAsForAPerson)
     EXPECT_EQ(run.out, "app: started\n112=a.jpg\t1\nb\\tc.jpg\t2\n");
 }
 
-TEST(Script, TimersRunOnlyInWaitAndUntil)
+// Timers run only in wait and until. Events (here a message box) are printed
+// escaped, before the next command runs; pictures are events too
+// (headless_backend_test.cpp).
+TEST(Script, TimersRunOnlyInWaitAndUntilAndEventsArePrinted)
 {
     const ScriptRun run = RunScriptOn("print 103\nwait 350\nprint 103\nuntil 103 tick 7 1000\nprint 103\n",
                                       Ticking([](CTestDlg& dlg, int tick) {
                                           dlg.m_strName = "tick " + std::to_string(tick);
                                           dlg.UpdateData(false);
+                                          if (tick == 5)
+                                              dlg.MessageBox("串口已打开\r\nsecond line");
                                       }));
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "app: started\n103=start\n103=tick 3\n103=tick 7\n");
-}
-
-// Events (here a message box) are printed escaped, before the next command runs;
-// pictures are events too (headless_backend_test.cpp).
-TEST(Script, MessagesAreEvents)
-{
-    const ScriptRun run = RunScriptOn("wait 100\nsync\n", Ticking([](CTestDlg& dlg, int) {
-                                          dlg.MessageBox("串口已打开\r\nsecond line");
-                                      }));
-    EXPECT_EQ(run.out, "app: started\nmessage: 串口已打开\\r\\nsecond line\nsync\n");
+    EXPECT_EQ(run.out, "app: started\n103=start\n103=tick 3\nmessage: 串口已打开\\r\\nsecond line\n103=tick 7\n");
 }
 
 // The first failing command ends the script with its reason and status 1;
