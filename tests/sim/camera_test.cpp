@@ -154,24 +154,27 @@ TEST_F(CameraTest, RequestsAreFoundHoweverTheLineCutsThem)
     EXPECT_EQ(camera->Stats().framesReceived, 3u);
 }
 
-TEST_F(CameraTest, OsdTextIsRecordedNotAnswered)
+// An OSD text and a motion area are kept, not answered: the area of a frame
+// with its CRC, not of one with the fixed tail (the area's way from the
+// console and its alarms are checked end to end). A silent camera still hears.
+TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
 {
     const std::uint8_t text[] = {'A', 'B'};
     client->SendRaw(BuildOsdFrame(1, 300, 513, 2, text));
-    ASSERT_TRUE(camera->WaitForFrames(1));
-    EXPECT_EQ(camera->OsdTexts(), (std::vector<OsdFrame>{{1, 300, 513, 2, Bytes{'A', 'B'}}}));
-    EXPECT_TRUE(client->ReadQuiet().empty());
-}
-
-// The camera keeps the area of a frame with its CRC, not of one with the fixed
-// tail; the area it keeps and its alarms are checked end to end.
-TEST_F(CameraTest, KeepsOnlyAMotionAreaWithItsCrc)
-{
     client->SendRaw(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
     client->SendFrame(BuildMotionAreaFrame(1, {44, 0, 2}, {}));
-    ASSERT_TRUE(camera->WaitForFrames(2));
+    ASSERT_TRUE(camera->WaitForFrames(3));
+    EXPECT_TRUE(client->ReadQuiet().empty());
+    EXPECT_EQ(camera->OsdTexts(), (std::vector<OsdFrame>{{1, 300, 513, 2, Bytes{'A', 'B'}}}));
     EXPECT_EQ(camera->RefusedMotionAreas(), 1u);
     EXPECT_EQ(camera->MotionArea().value_or(MotionAreaRequest{}).settings, (MotionSettings{44, 0, 2}));
+
+    camera->SetAnswering(false);
+    client->SendFrame(BuildQueryIdRequest());
+    ASSERT_TRUE(camera->WaitForFrames(4));
+    EXPECT_TRUE(client->ReadQuiet().empty());
+    camera->SetAnswering(true);
+    EXPECT_EQ(ParseQueryIdReply(Query()), 1);
 }
 
 // The camera keeps reading requests while a long reply waits for the console
@@ -230,21 +233,11 @@ TEST_F(CameraTest, FaultsOnTheNextReplies)
     }
 }
 
-TEST_F(CameraTest, SilentCameraStillListens)
-{
-    camera->SetAnswering(false);
-    client->SendFrame(BuildQueryIdRequest());
-    ASSERT_TRUE(camera->WaitForFrames(1));
-    EXPECT_TRUE(client->ReadQuiet().empty());
-    camera->SetAnswering(true);
-    EXPECT_EQ(ParseQueryIdReply(Query()), 1);
-}
-
+// The serial number and the model as read are checked end to end; here the
+// settings that change the model.
 TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
 {
     camera->SetIdentity({0x12345678, 2098, 12, 1, false});
-    EXPECT_EQ(Ask(BuildSerialNumberQuery(1), kSerialNumberReplyLength),
-              BuildSerialNumberReply(1, {0x12345678, 98, 12, 1, false}));
     const struct {
         const char* name;
         Bytes request;
@@ -336,36 +329,26 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     }
 }
 
-// The camera's pictures: real JPEGs of the asked size whose file size follows
-// the quality code and stays affordable at the largest size.
-TEST(TestPicture, LargestSizeAtBestQualityFitsTheConsolesBuffer)
+// The camera's pictures: real JPEGs of the asked size, whose label box, black
+// in the middle of the test card, shows the running number and the flag, and
+// whose file size follows the quality code and stays affordable at the largest.
+TEST(TestPicture, SizeLabelAndQuality)
 {
-    const Bytes jpeg = MakeTestPicture({21, 0, false, 12345});
-    EXPECT_LT(jpeg.size(), 1024000u);
-    EXPECT_EQ(Decode(jpeg).size(), QSize(4000, 3000));
-}
+    const Bytes largest = MakeTestPicture({21, 0, false, 12345});
+    EXPECT_LT(largest.size(), 1024000u);
+    EXPECT_EQ(Decode(largest).size(), QSize(4000, 3000));
 
-TEST(TestPicture, QualityCodeMapsOntoJpegQuality)
-{
-    EXPECT_EQ(JpegQuality(0), 95);
-    EXPECT_EQ(JpegQuality(12), 20);
-    EXPECT_EQ(JpegQuality(200), 20);
-    for (std::uint8_t code = 0; code < 12; ++code)
-        EXPECT_GT(JpegQuality(code), JpegQuality(code + 1)) << int(code);
-    EXPECT_GT(MakeTestPicture({8, 0}).size(), MakeTestPicture({8, 12}).size());
-}
-
-// A JPEG whose label box, black in the middle of the test card, shows the
-// running number and the flag.
-TEST(TestPicture, StartsAsAJpegAndShowsItsLabel)
-{
     const Bytes one = MakeTestPicture({1, 1, false, 1});
-    ASSERT_GE(one.size(), 3u);
-    EXPECT_EQ(Bytes(one.begin(), one.begin() + 3), Bytes({0xFF, 0xD8, 0xFF}));
     EXPECT_NE(one, MakeTestPicture({1, 1, false, 2}));
     EXPECT_NE(one, MakeTestPicture({1, 1, true, 1}));
     const QImage image = Decode(one);
     EXPECT_LT(qGray(image.pixel(image.width() / 2, image.height() / 2 - 5)), 80);
+
+    EXPECT_EQ(JpegQuality(0), 95);
+    EXPECT_EQ(JpegQuality(200), 20);
+    for (std::uint8_t code = 0; code < 12; ++code)
+        EXPECT_GT(JpegQuality(code), JpegQuality(code + 1)) << int(code);
+    EXPECT_GT(MakeTestPicture({8, 0}).size(), MakeTestPicture({8, 12}).size());
 }
 
 }  // namespace
