@@ -52,33 +52,28 @@ inline std::size_t SavedPictures(const fs::path& folder, const sim::Camera& came
 inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32_t baud = 115200, bool pacing = false,
                                                 const std::string& link = "")
 {
-    sim::CameraOptions options;
-    options.id = id;
-    options.baud = baud;
-    options.pacing = pacing;
-    options.linkPath = link;
-    auto camera = std::make_unique<sim::Camera>(options);
+    auto camera = std::make_unique<sim::Camera>(sim::CameraOptions{id, baud, pacing, link, ""});
     std::string error;
     EXPECT_TRUE(camera->Start(&error)) << error;
     return camera;
 }
 
-// A program run as a child in `dir`, its standard input, output and error
-// from and to files, killed if it still runs when dropped. It inherits no
-// other descriptor: a console that kept the camera's side of the line open
-// would never see the camera vanish.
+// A program run as a child in `dir` with `config` as its settings directory,
+// reading `in`, writing to `stem`.out and .err; killed if it still runs when
+// dropped. It inherits no other descriptor: a console that kept the camera's
+// side of the line open would never see the camera vanish.
 class Child {
 public:
     Child(const fs::path& dir, const std::vector<std::string>& argv, const fs::path& config, const fs::path& in,
-          const fs::path& out, const fs::path& err)
-        : m_out(out)
+          const fs::path& stem)
+        : m_out(stem.string() + ".out")
     {
         std::vector<char*> args;
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
-        const std::string where = dir.string(), settings = config.string(), input = in.string(), output = out.string(),
-                          errors = err.string();
+        const std::string where = dir.string(), settings = config.string(), input = in.string(), output = m_out.string(),
+                          errors = stem.string() + ".err";
         m_pid = ::fork();
         if (m_pid != 0)
             return;
@@ -129,7 +124,7 @@ private:
     fs::path m_out;
     pid_t m_pid = -1;
     bool m_done = false;
-    int m_status = -1;
+    int m_status = -1;  // -1 when killed
     long m_peakKb = 0;
 };
 
@@ -170,19 +165,18 @@ public:
         std::ofstream(file) << script;
         std::vector<std::string> argv = {QZR_CONSOLE, "--headless", "--script", args.empty() ? file.string() : "-"};
         argv.insert(argv.end(), args.begin(), args.end());
-        return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file,
-                                       m_root / (name + ".out"), m_root / (name + ".err"));
+        return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file, m_root / name);
     }
 
     // Runs the console on `script` to its end. With `camsim` options,
     // qzr-camsim runs meanwhile as a program of its own, in Work(), serving at
-    // Root()/camera and logging to Root()/camsim.log.
+    // Root()/camera and logging to Root()/camsim.err.
     RunResult Script(const std::string& script, std::vector<std::string> camsim = {})
     {
         std::unique_ptr<Child> camera;
         if (!camsim.empty()) {
             camsim.insert(camsim.begin(), {QZR_CAMSIM, "--link", "../camera"});
-            camera = std::make_unique<Child>(Work(), camsim, Config(), "/dev/null", "/dev/null", m_root / "camsim.log");
+            camera = std::make_unique<Child>(Work(), camsim, Config(), "/dev/null", m_root / "camsim");
             for (int i = 0; i < 250 && !fs::exists(m_root / "camera"); ++i)
                 std::this_thread::sleep_for(20ms);
         }

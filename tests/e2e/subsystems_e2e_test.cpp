@@ -116,7 +116,7 @@ TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
                                              "\nclick 1150\nclick 1151\nprint 1141\nwait 3000\nprogress\n"
                                              "until 1024 更新完成 90000\nprogress\n",
                                          {"--firmware-out", "../out.bin", "--firmware-order", "random", "--firmware-lose", "40"});
-    const std::string log = ReadFile(console.Root() / "camsim.log");
+    const std::string log = ReadFile(console.Root() / "camsim.err");
     EXPECT_EQ(run.status, 0) << run.out << run.err << log;
     // Idle, the start frame's check bytes, a transfer under way, idle again.
     const std::regex shown("progress: idle\n1141=[0-9a-f]{1,2} [0-9a-f]{1,2}\n"
@@ -144,13 +144,11 @@ TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
 
     // The camera text box's lines, "1,234\r\n" each as `print` shows them.
     std::vector<std::uint64_t> values;
-    const std::string text = run.out.substr(run.out.find("1170="));
-    const std::regex line("([0-9,]+)\\\\r\\\\n");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it) {
-        std::string digits = (*it)[1];
-        std::erase(digits, ',');
-        values.push_back(std::stoull(digits));
-    }
+    std::string text = run.out.substr(run.out.find("1170="));
+    std::erase(text, ',');
+    const std::regex line("([0-9]+)\\\\r\\\\n");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
+        values.push_back(std::stoull((*it)[1]));
     ASSERT_GE(values.size(), 10u) << run.out;
     const auto peak = std::max_element(values.begin(), values.end());
     EXPECT_TRUE(peak != values.begin() && peak + 1 != values.end()) << run.out;
