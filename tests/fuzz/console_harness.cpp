@@ -92,7 +92,6 @@ public:
         if (m_present)
             m_input.insert(m_input.end(), bytes.begin(), bytes.begin() + std::min(bytes.size(), Space()));
     }
-    std::size_t Queued() const { return m_input.size(); }
     std::size_t Space() const { return kQueueSize - m_input.size(); }
     Bytes TakeWritten() { return std::exchange(m_written, {}); }
     void HangUp()
@@ -285,18 +284,12 @@ struct Window {
     std::vector<int> buttons;
     std::vector<Box> boxes;
 };
-const Window kBurstWindow{150,
-                          IDC_BURST_PORT_INFO,
-                          IDC_BURST_PORT_INFO,
-                          {IDC_BURST_OPEN_COMMS, IDC_BURST_SHOOT, IDC_BURST_REQUEST_LIST, -1},
-                          {{IDC_BURST_PORT_INFO, kShortBox, "burst status line"},
-                           {IDC_BURST_STATE, kShortBox, "burst state"},
-                           {IDC_BURST_LOG, 256 * 1024, "burst log"}}};
-const Window kQuickShotWindow{150,
-                              IDC_QUICK_STATUS,
-                              IDC_QUICK_STATUS,
-                              {IDC_QUICK_OPEN_PORT, IDC_QUICK_SHOOT, IDC_QUICK_EXIT},
-                              {{IDC_QUICK_STATUS, kShortBox, "quick shot status line"}}};
+const Window kBurstWindow{150, IDC_BURST_PORT_INFO, IDC_BURST_PORT_INFO,
+    {IDC_BURST_OPEN_COMMS, IDC_BURST_SHOOT, IDC_BURST_REQUEST_LIST, -1},
+    {{IDC_BURST_PORT_INFO, kShortBox, "burst status line"}, {IDC_BURST_STATE, kShortBox, "burst state"},
+     {IDC_BURST_LOG, 256 * 1024, "burst log"}}};
+const Window kQuickShotWindow{150, IDC_QUICK_STATUS, IDC_QUICK_STATUS, {IDC_QUICK_OPEN_PORT, IDC_QUICK_SHOOT, IDC_QUICK_EXIT},
+    {{IDC_QUICK_STATUS, kShortBox, "quick shot status line"}}};
 
 // The main window's choices by step: resolution, quality, packet size.
 const std::pair<int, std::vector<const char*>> kChoices[] = {
@@ -510,7 +503,7 @@ private:
             if (!port.IsOpen())
                 return Found("the port cannot be opened again");
         }
-        for (int tick = 0; tick < 100 && m_line.Queued() > 0; ++tick)
+        for (int tick = 0; tick < 100 && m_line.Space() < MemoryLine::kQueueSize; ++tick)
             m_backend.RunLoop(kTickMs);
         m_line.TakeWritten();
 
@@ -551,15 +544,11 @@ private:
     headless::CurrentBackendScope m_scope;
     FactoryStore m_store;
     CCameraTestDlg m_dialog;
-    Window m_main{kTickMs,
-                  IDC_STATUS,
-                  IDC_LOG,
-                  {IDC_SNAPSHOT, IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT, IDC_WHOLE_PACKAGE, IDC_SUB_PACKET, IDC_SIMPLIFIED,
-                   IDC_TEST_QUALITY, IDC_SET_PACKET_SIZE, IDC_OPEN_COMMS, IDC_CLOSE_COMMS},
-                  {{IDC_STATUS, kShortBox, "status box"},
-                   {IDC_INFO, kShortBox, "info box"},
-                   {IDC_LOG, CSession::kMaxLogText + 1024, "log box"},
-                   {IDC_CAMERA_TEXT, 16 * 1024, "camera text box"}}};
+    Window m_main{kTickMs, IDC_STATUS, IDC_LOG,
+        {IDC_SNAPSHOT, IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT, IDC_WHOLE_PACKAGE, IDC_SUB_PACKET, IDC_SIMPLIFIED,
+         IDC_TEST_QUALITY, IDC_SET_PACKET_SIZE, IDC_OPEN_COMMS, IDC_CLOSE_COMMS},
+        {{IDC_STATUS, kShortBox, "status box"}, {IDC_INFO, kShortBox, "info box"},
+         {IDC_LOG, CSession::kMaxLogText + 1024, "log box"}, {IDC_CAMERA_TEXT, 16 * 1024, "camera text box"}}};
     StepReader* m_steps = nullptr;
     Child m_opening = Child::None;
     std::optional<unsigned> m_burstPort, m_quickShotPort;
