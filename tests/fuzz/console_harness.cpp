@@ -382,7 +382,7 @@ private:
             case Op::Click:
                 m_hangUpPending = false;
                 if (childPort)
-                    ClickChild(dialog, window.buttons[step.a % window.buttons.size()], *childPort);
+                    ClickChild(dialog, window.buttons, step.a % window.buttons.size(), *childPort);
                 else
                     ClickMain(m_main.buttons[step.a % m_main.buttons.size()]);
                 break;
@@ -421,14 +421,14 @@ private:
         Click(m_dialog, id);
     }
 
-    // The port button opens a closed port and closes an open one.
-    void ClickChild(ui::CDialog& dialog, int id, std::optional<unsigned>& port)
+    // The port button, first in the table, opens a closed port and closes an open one.
+    void ClickChild(ui::CDialog& dialog, const std::vector<int>& buttons, std::size_t index, std::optional<unsigned>& port)
     {
-        if (id < 0)
+        if (buttons[index] < 0)
             return dialog.HandleClose();
         const bool wasInUse = m_line.InUse();
-        Click(dialog, id);
-        if (id != IDC_BURST_OPEN_COMMS && id != IDC_QUICK_OPEN_PORT)
+        Click(dialog, buttons[index]);
+        if (index != 0)
             return;
         if (port)
             port.reset();
