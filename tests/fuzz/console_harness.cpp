@@ -33,8 +33,7 @@ enum class Op : std::uint8_t { Chunk, Wait, Click, Choose, Line };
 struct Step {
     Op op = Op::Wait;
     std::uint8_t a = 0, b = 0;
-    std::span<const std::uint8_t> bytes;  // Chunk: the camera's bytes
-    std::size_t bytesAt = 0;              // Chunk: where they start in the input
+    std::span<const std::uint8_t> bytes;  // Chunk: the camera's bytes, within the input
 };
 
 class StepReader {
@@ -48,7 +47,6 @@ public:
         if (step.op == Op::Chunk) {
             const std::size_t low = Byte();
             const std::size_t length = std::min<std::size_t>(low | (std::size_t{Byte()} << 8), kMaxChunk);
-            step.bytesAt = m_at;
             step.bytes = m_input.subspan(m_at, std::min(length, m_input.size() - m_at));
             m_at += step.bytes.size();
             return step;
@@ -588,7 +586,7 @@ void FixFrames(std::uint8_t* input, std::size_t size)
         const Step step = reader.Next();
         if (step.op != Op::Chunk || step.bytes.size() < frame::kOverhead + 1 || !HasFrameHead(step.bytes))
             continue;
-        std::uint8_t* bytes = input + step.bytesAt;
+        std::uint8_t* bytes = input + (step.bytes.data() - input);
         const std::size_t payload = step.bytes.size() - frame::kOverhead;
         bytes[frame::kLengthOffset] = static_cast<std::uint8_t>(payload & 0xFF);
         bytes[frame::kLengthOffset + 1] = static_cast<std::uint8_t>(payload >> 8);
