@@ -1,9 +1,7 @@
-// libFuzzer entry point over one family of the console's readers: the input is
-// a sequence of steps for the main window (or a child window), run on a fresh
-// headless console on a line in memory; a broken promise or a console that a
-// good camera cannot get a picture from afterwards is named and stops the
-// run. Half of the time the mutated frames get their length field and CRC
-// fixed, so that the branches behind those checks are reached.
+// libFuzzer entry point over one family of the console's readers (see
+// console_harness.h): a broken promise, or a console that a good camera cannot
+// get a picture from afterwards, is named and stops the run. Half of the time
+// the mutated frames get their length field and CRC fixed.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -3,12 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <string_view>
 
 #include "app/camera_test_dlg.h"
 #include "config/settings_store.h"
@@ -18,210 +16,209 @@
 #include "protocol/snapshot.h"
 #include "protocol/subpacket.h"
 #include "res/resource.h"
+#include "serial/line_device.h"
 #include "session/services.h"
 #include "sim/picture.h"
 #include "tests/support/utf8.h"
 
 namespace qzr::fuzz {
+namespace {
 
-// --- the line ----------------------------------------------------------------------
+constexpr std::size_t kMaxChunk = 8192;
 
-class MemoryLine::Device final : public ILineDevice {
+// --- the steps ----------------------------------------------------------------------
+
+enum class Op : std::uint8_t { Chunk, Wait, Click, Choose, Line };
+
+struct Step {
+    Op op = Op::Wait;
+    std::uint8_t a = 0, b = 0;
+    std::span<const std::uint8_t> bytes;  // Chunk: the camera's bytes, within the input
+};
+
+class StepReader {
 public:
-    Device(MemoryLine& line) : m_line(line), m_generation(line.m_generation) {}
-    ~Device() override { Close(); }
-
-    LineIo Read(std::uint8_t* buffer, std::uint32_t& length) override
+    explicit StepReader(std::span<const std::uint8_t> input) : m_input(input) {}
+    bool Done() const { return m_at >= m_input.size(); }
+    Step Next()
     {
-        const std::uint32_t capacity = length;
-        length = 0;
-        if (Gone())
-            return LineIo::Gone;
-        const std::size_t n = std::min<std::size_t>(capacity, m_line.m_input.size());
-        std::copy_n(m_line.m_input.begin(), n, buffer);
-        m_line.m_input.erase(m_line.m_input.begin(), m_line.m_input.begin() + static_cast<std::ptrdiff_t>(n));
-        length = static_cast<std::uint32_t>(n);
-        return LineIo::Done;
-    }
-    LineIo Write(const std::uint8_t* buffer, std::uint32_t length) override
-    {
-        if (Gone())
-            return LineIo::Gone;
-        Bytes& written = m_line.m_written;
-        if (written.size() + length > kMaxWritten)
-            written.clear();  // nobody listens: keep memory flat
-        written.insert(written.end(), buffer, buffer + length);
-        return LineIo::Done;
-    }
-    void Close() override
-    {
-        if (m_open && m_generation == m_line.m_generation)
-            m_line.m_inUse = false;
-        m_open = false;
+        Step step;
+        step.op = static_cast<Op>(Byte() % 5);
+        if (step.op == Op::Chunk) {
+            const std::size_t low = Byte();
+            const std::size_t length = std::min<std::size_t>(low | (std::size_t{Byte()} << 8), kMaxChunk);
+            step.bytes = m_input.subspan(m_at, std::min(length, m_input.size() - m_at));
+            m_at += step.bytes.size();
+            return step;
+        }
+        step.a = Byte();
+        if (step.op == Op::Choose)
+            step.b = Byte();
+        return step;
     }
 
 private:
-    bool Gone() const { return !m_line.m_present || m_generation != m_line.m_generation; }
-
-    MemoryLine& m_line;
-    unsigned m_generation;
-    bool m_open = true;
+    std::uint8_t Byte() { return m_at < m_input.size() ? m_input[m_at++] : 0; }
+    std::span<const std::uint8_t> m_input;
+    std::size_t m_at = 0;
 };
 
-MemoryLine::MemoryLine()
-{
-    SetLineOpener([this](const std::string& name, std::uint32_t) { return Open(name); });
-}
+// --- the line ----------------------------------------------------------------------
 
-MemoryLine::~MemoryLine() { SetLineOpener({}); }
+// A serial line in memory with one device on it, "fuzz-line", opened
+// exclusively like a real port. The camera's bytes go into its input queue
+// (what does not fit is lost, as on an overrun). A hang-up makes every device
+// opened before it gone for good; the line can be opened again once it is back.
+class MemoryLine {
+public:
+    static constexpr std::size_t kQueueSize = 8192;  // what a driver's input queue holds
 
-std::unique_ptr<ILineDevice> MemoryLine::Open(const std::string& name)
-{
-    if (name != kName || !m_present || m_inUse)
-        return nullptr;
-    m_inUse = true;
-    m_input.clear();  // an open empties the queues, as the termios device does
-    return std::make_unique<Device>(*this);
-}
-
-std::size_t MemoryLine::Send(std::span<const std::uint8_t> bytes)
-{
-    if (!m_present)
-        return 0;
-    const std::size_t n = std::min(bytes.size(), Space());
-    m_input.insert(m_input.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
-}
-
-Bytes MemoryLine::TakeWritten() { return std::exchange(m_written, {}); }
-
-void MemoryLine::HangUp()
-{
-    if (!m_present)
-        return;
-    m_present = false;
-    m_input.clear();
-    ++m_generation;
-    m_inUse = false;  // the old device is gone; it is released as its port closes
-}
-
-void MemoryLine::ComeBack() { m_present = true; }
-
-// --- families -----------------------------------------------------------------------
-
-namespace {
-
-constexpr std::array<std::pair<Family, std::string_view>, 7> kNames = {{
-    {Family::Whole, "whole"},
-    {Family::Numbered, "numbered"},
-    {Family::Simplified, "simplified"},
-    {Family::Idle, "idle"},
-    {Family::Upgrade, "upgrade"},
-    {Family::Focus, "focus"},
-    {Family::Children, "children"},
-}};
-
-}  // namespace
-
-const char* FamilyName(Family family)
-{
-    for (const auto& [f, name] : kNames)
-        if (f == family)
-            return name.data();
-    return "?";
-}
-
-std::optional<Family> FamilyOfName(std::string_view name)
-{
-    for (const auto& [f, n] : kNames)
-        if (n == name)
-            return f;
-    return std::nullopt;
-}
-
-// --- steps ---------------------------------------------------------------------------
-
-Step StepReader::Next()
-{
-    Step step;
-    step.op = static_cast<Op>(Byte() % kOpCount);
-    switch (step.op) {
-    case Op::Chunk: {
-        const std::size_t low = Byte();
-        const std::size_t length = std::min<std::size_t>(low | (std::size_t{Byte()} << 8), kMaxChunk);
-        step.bytesAt = m_at;
-        step.bytes = m_input.subspan(m_at, std::min(length, m_input.size() - m_at));
-        m_at += step.bytes.size();
-        break;
+    MemoryLine()
+    {
+        SetLineOpener([this](const std::string& name, std::uint32_t) -> std::unique_ptr<ILineDevice> {
+            if (name != "fuzz-line" || !m_present || m_inUse)
+                return nullptr;
+            m_inUse = true;
+            m_input.clear();  // an open empties the queues, as the termios device does
+            return std::make_unique<Device>(*this);
+        });
     }
-    case Op::Choose:
-        step.a = Byte();
-        step.b = Byte();
-        break;
-    case Op::Wait:
-    case Op::Click:
-    case Op::Line:
-        step.a = Byte();
-        break;
+    ~MemoryLine() { SetLineOpener({}); }
+
+    void Send(std::span<const std::uint8_t> bytes)
+    {
+        if (m_present)
+            m_input.insert(m_input.end(), bytes.begin(), bytes.begin() + std::min(bytes.size(), Space()));
     }
-    return step;
+    std::size_t Space() const { return kQueueSize - m_input.size(); }
+    Bytes TakeWritten() { return std::exchange(m_written, {}); }
+    void HangUp()
+    {
+        if (std::exchange(m_present, false)) {
+            m_input.clear();
+            ++m_generation;
+            m_inUse = false;  // the old device is gone; it is released as its port closes
+        }
+    }
+    void ComeBack() { m_present = true; }
+    bool Present() const { return m_present; }
+    bool InUse() const { return m_inUse; }  // a port has it open since it came back
+    unsigned Generation() const { return m_generation; }
+
+private:
+    class Device final : public ILineDevice {
+    public:
+        explicit Device(MemoryLine& line) : m_line(line), m_generation(line.m_generation) {}
+        ~Device() override { Close(); }
+        LineIo Read(std::uint8_t* buffer, std::uint32_t& length) override
+        {
+            auto& input = m_line.m_input;
+            const std::size_t n = Gone() ? 0 : std::min<std::size_t>(length, input.size());
+            std::copy_n(input.begin(), n, buffer);
+            input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(n));
+            length = static_cast<std::uint32_t>(n);
+            return Gone() ? LineIo::Gone : LineIo::Done;
+        }
+        LineIo Write(const std::uint8_t* buffer, std::uint32_t length) override
+        {
+            if (Gone())
+                return LineIo::Gone;
+            Bytes& written = m_line.m_written;
+            if (written.size() + length > (1u << 20))
+                written.clear();  // nobody listens: keep memory flat
+            written.insert(written.end(), buffer, buffer + length);
+            return LineIo::Done;
+        }
+        void Close() override
+        {
+            if (std::exchange(m_open, false) && !Gone())
+                m_line.m_inUse = false;
+        }
+
+    private:
+        bool Gone() const { return !m_line.m_present || m_generation != m_line.m_generation; }
+        MemoryLine& m_line;
+        const unsigned m_generation;
+        bool m_open = true;
+    };
+
+    std::deque<std::uint8_t> m_input;
+    Bytes m_written;
+    unsigned m_generation = 0;
+    bool m_present = true;
+    bool m_inUse = false;
+};
+
+// --- the good camera and the workstation ---------------------------------------------
+
+const Bytes& TestPicture()
+{
+    static const Bytes jpeg = sim::MakeTestPicture({1, 12, false, 1});
+    return jpeg;
 }
 
-StepWriter& StepWriter::Chunk(std::span<const std::uint8_t> bytes)
-{
-    for (std::size_t at = 0; at < bytes.size() || (at == 0 && bytes.empty()); at += kMaxChunk) {
-        const std::size_t n = std::min(kMaxChunk, bytes.size() - at);
-        m_input.insert(m_input.end(), {static_cast<std::uint8_t>(Op::Chunk), static_cast<std::uint8_t>(n & 0xFF),
-                                       static_cast<std::uint8_t>(n >> 8)});
-        m_input.insert(m_input.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                       bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
-        if (bytes.empty())
+// A camera that answers every picture request properly, in any mode.
+class GoodCamera {
+public:
+    explicit GoodCamera(MemoryLine& line) : m_line(line) {}
+
+    // Answers what the console wrote, queued as far as the line's queue takes it.
+    void Serve()
+    {
+        for (const Bytes& request : m_assembler.Feed(m_line.TakeWritten())) {
+            const Bytes reply = Answer(request);
+            m_outbox.insert(m_outbox.end(), reply.begin(), reply.end());
+        }
+        const auto n = static_cast<std::ptrdiff_t>(std::min(m_outbox.size(), m_line.Space()));
+        m_line.Send(Bytes(m_outbox.begin(), m_outbox.begin() + n));
+        m_outbox.erase(m_outbox.begin(), m_outbox.begin() + n);
+    }
+
+private:
+    Bytes Answer(const Bytes& request)
+    {
+        const std::uint8_t id = request[frame::kIdOffset];
+        const Bytes& jpeg = TestPicture();
+        const auto size = static_cast<std::uint32_t>(jpeg.size());
+        const auto slice = [&](std::size_t from, std::size_t length) {
+            from = std::min(from, jpeg.size());
+            return std::span(jpeg).subspan(from, std::min(length, jpeg.size() - from));
+        };
+        const auto count = [&](std::uint32_t packet) { return static_cast<std::uint16_t>((size + packet - 1) / packet); };
+        switch (request[frame::kCommandOffset]) {
+        case CMD_SNAPSHOT:
+            return ParseSnapshotRequest(request) ? BuildSnapshotReply(id, jpeg) : Bytes{};
+        case CMD_SET_PICTURE:
+            if (const auto r = ParseSetPictureRequest(request))
+                return BuildSetPictureReply(id, r->resolution, r->quality);
             break;
+        case CMD_SET_PACKET_SIZE:
+            if (const auto packet = ParseSetPacketSizeRequest(request); packet && *packet > 0)
+                return BuildSetPacketSizeReply(id, m_packetSize = *packet);
+            break;
+        case CMD_SUBPACKET_START:
+            return BuildSubPacketStartReply(id, {size, count(m_packetSize)});
+        case CMD_GET_PACKET:
+            if (const auto number = ParseGetPacketRequest(request))
+                return BuildPacketReply(id, *number, slice(std::size_t{*number} * m_packetSize, m_packetSize));
+            break;
+        case CMD_SIMPLE_SUBPACKET:
+            if (const auto r = ParseSimpleSubPacketRequest(request); r && r->packetSize > 0)
+                return BuildSimpleSubPacketReply(id, {size, count(r->packetSize), r->packetSize});
+            break;
+        case CMD_READ_IMAGE:
+            if (const auto r = ParseReadImageRequest(request))
+                return BuildReadImageReply(id, slice(r->offset, r->length));
+            break;
+        }
+        return {};
     }
-    return *this;
-}
-StepWriter& StepWriter::Wait(std::uint8_t ticks)
-{
-    m_input.insert(m_input.end(), {static_cast<std::uint8_t>(Op::Wait), static_cast<std::uint8_t>(ticks - 1)});
-    return *this;
-}
-StepWriter& StepWriter::Click(std::uint8_t button)
-{
-    m_input.insert(m_input.end(), {static_cast<std::uint8_t>(Op::Click), button});
-    return *this;
-}
-StepWriter& StepWriter::Choose(std::uint8_t control, std::uint8_t item)
-{
-    m_input.insert(m_input.end(), {static_cast<std::uint8_t>(Op::Choose), control, item});
-    return *this;
-}
-StepWriter& StepWriter::Line(bool comesBack)
-{
-    m_input.insert(m_input.end(), {static_cast<std::uint8_t>(Op::Line), static_cast<std::uint8_t>(comesBack)});
-    return *this;
-}
 
-void FixFrames(std::uint8_t* input, std::size_t size)
-{
-    StepReader reader({input, size});
-    while (!reader.Done()) {
-        const Step step = reader.Next();
-        if (step.op != Op::Chunk || step.bytes.size() < frame::kOverhead + 1 || step.bytes[0] != frame::kHead0 ||
-            step.bytes[1] != frame::kHead1)
-            continue;
-        std::uint8_t* bytes = input + step.bytesAt;
-        const std::size_t payload = step.bytes.size() - frame::kOverhead;
-        bytes[4] = static_cast<std::uint8_t>(payload & 0xFF);
-        bytes[5] = static_cast<std::uint8_t>(payload >> 8);
-        StampCrc(bytes, step.bytes.size());
-    }
-}
-
-// --- the run -------------------------------------------------------------------------
-
-namespace {
-
-using headless::HeadlessBackend;
+    MemoryLine& m_line;
+    FrameAssembler m_assembler;
+    std::deque<std::uint8_t> m_outbox;
+    std::uint16_t m_packetSize = 512;
+};
 
 // The workstation with the factory marker, so that the production-date notice
 // is looked for.
@@ -234,7 +231,7 @@ public:
     }
     bool Write(std::string_view name, std::string_view text) override
     {
-        m_values[std::string(name)] = std::string(text);
+        m_values[std::string(name)] = text;
         return true;
     }
 
@@ -242,18 +239,11 @@ private:
     std::map<std::string, std::string> m_values{{"key", "4711"}};
 };
 
-const Bytes& TestPicture()
-{
-    static const Bytes jpeg = sim::MakeTestPicture({1, 12, false, 1});
-    return jpeg;
-}
-
-// A firmware program to upload: 5000 bytes, two packets; removed as the
-// program ends.
+// A firmware program to upload, 5000 bytes (two packets), removed as the program ends.
 const std::string& FirmwareFile()
 {
-    struct File {
-        File() : path((std::filesystem::temp_directory_path() / ("qzr-fuzz-firmware-" + std::to_string(::getpid()) + ".bin")).string())
+    static const struct File {
+        File()
         {
             std::ofstream out(path, std::ios::binary);
             for (int i = 0; i < 5000; ++i)
@@ -261,107 +251,50 @@ const std::string& FirmwareFile()
         }
         ~File()
         {
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
         }
-        std::string path;
-    };
-    static const File file;
+        std::string path = std::filesystem::temp_directory_path() / ("qzr-fuzz-firmware-" + std::to_string(::getpid()));
+    } file;
     return file.path;
 }
 
-// A camera that answers every picture request properly, in either mode.
-class GoodCamera {
-public:
-    explicit GoodCamera(MemoryLine& line) : m_line(line) {}
-
-    // Answers what the console wrote, and queues the answers as far as the
-    // line's queue takes them.
-    void Serve()
-    {
-        const Bytes written = m_line.TakeWritten();
-        for (const Bytes& request : m_assembler.Feed(written))
-            Answer(request);
-        while (!m_outbox.empty() && m_line.Space() > 0) {
-            const std::size_t n = std::min(m_outbox.size(), m_line.Space());
-            const Bytes piece(m_outbox.begin(), m_outbox.begin() + static_cast<std::ptrdiff_t>(n));
-            m_line.Send(piece);
-            m_outbox.erase(m_outbox.begin(), m_outbox.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-    }
-
-private:
-    void Answer(const Bytes& request)
-    {
-        const auto header = ParseFrameHeader(request);
-        if (!header)
-            return;
-        const std::uint8_t id = header->cameraId;
-        const Bytes& jpeg = TestPicture();
-        const auto size = static_cast<std::uint32_t>(jpeg.size());
-        const auto slice = [&](std::size_t from, std::size_t length) {
-            from = std::min(from, jpeg.size());
-            return std::span<const std::uint8_t>(jpeg).subspan(from, std::min(length, jpeg.size() - from));
-        };
-        const auto count = [&](std::uint32_t packet) { return static_cast<std::uint16_t>((size + packet - 1) / packet); };
-        Bytes reply;
-        switch (header->command) {
-        case CMD_SNAPSHOT:
-            if (ParseSnapshotRequest(request))
-                reply = BuildSnapshotReply(id, jpeg);
-            break;
-        case CMD_SET_PICTURE:
-            if (const auto r = ParseSetPictureRequest(request))
-                reply = BuildSetPictureReply(id, r->resolution, r->quality);
-            break;
-        case CMD_SET_PACKET_SIZE:
-            if (const auto packet = ParseSetPacketSizeRequest(request); packet && *packet > 0) {
-                m_packetSize = *packet;
-                reply = BuildSetPacketSizeReply(id, *packet);
-            }
-            break;
-        case CMD_SUBPACKET_START:
-            reply = BuildSubPacketStartReply(id, {size, count(m_packetSize)});
-            break;
-        case CMD_GET_PACKET:
-            if (const auto number = ParseGetPacketRequest(request))
-                reply = BuildPacketReply(id, *number, slice(std::size_t{*number} * m_packetSize, m_packetSize));
-            break;
-        case CMD_SIMPLE_SUBPACKET:
-            if (const auto r = ParseSimpleSubPacketRequest(request); r && r->packetSize > 0)
-                reply = BuildSimpleSubPacketReply(id, {size, count(r->packetSize), r->packetSize});
-            break;
-        case CMD_READ_IMAGE:
-            if (const auto r = ParseReadImageRequest(request))
-                reply = BuildReadImageReply(id, slice(r->offset, r->length));
-            break;
-        default:
-            break;
-        }
-        m_outbox.insert(m_outbox.end(), reply.begin(), reply.end());
-    }
-
-    MemoryLine& m_line;
-    FrameAssembler m_assembler;
-    std::deque<std::uint8_t> m_outbox;
-    std::uint16_t m_packetSize = 512;
-};
+// --- the run -------------------------------------------------------------------------
 
 constexpr std::string_view kHangUpText = "Serial port disconnected";
-constexpr std::size_t kMaxShortBox = 1024;
-constexpr std::size_t kMaxLogBox = CSession::kMaxLogText + 1024;
-constexpr std::size_t kMaxCameraTextBox = 16 * 1024;
-constexpr std::size_t kMaxChildLog = 256 * 1024;
 constexpr unsigned kTickMs = 100;
-constexpr unsigned kChildTickMs = 150;
 constexpr unsigned kLongWaitsMs[] = {2000, 10000, 41000, 61000};
-constexpr std::uint8_t kFirstLongWait = 224;
-constexpr int kDrainTicks = 100;
-constexpr int kRecoveryTicks = 900;
 
-const char* const kResolutions[] = {"160x120", "320x240", "640x480", "1280x960", "4000x3000", "-----16:9-----", "1920x1080"};
-const char* const kQualities[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
-const char* const kPacketSizes[] = {"128", "256", "512", "1024", "2048", "4096"};
+// A text box and the most it may hold.
+struct Box {
+    int id;
+    std::size_t limit;
+    const char* what;
+};
+constexpr std::size_t kShortBox = 1024;
+
+// A window as the steps see it: its poll tick, where it reports a hang-up
+// (the status box, or the log with the device's name), its buttons by step
+// index (-1 the close box) and its text boxes.
+struct Window {
+    unsigned tickMs;
+    int status, log;
+    std::vector<int> buttons;
+    std::vector<Box> boxes;
+};
+const Window kBurstWindow{150, IDC_BURST_PORT_INFO, IDC_BURST_PORT_INFO,
+    {IDC_BURST_OPEN_COMMS, IDC_BURST_SHOOT, IDC_BURST_REQUEST_LIST, -1},
+    {{IDC_BURST_PORT_INFO, kShortBox, "burst status line"}, {IDC_BURST_STATE, kShortBox, "burst state"},
+     {IDC_BURST_LOG, 256 * 1024, "burst log"}}};
+const Window kQuickShotWindow{150, IDC_QUICK_STATUS, IDC_QUICK_STATUS, {IDC_QUICK_OPEN_PORT, IDC_QUICK_SHOOT, IDC_QUICK_EXIT},
+    {{IDC_QUICK_STATUS, kShortBox, "quick shot status line"}}};
+
+// The main window's choices by step: resolution, quality, packet size.
+const std::pair<int, std::vector<const char*>> kChoices[] = {
+    {IDC_RESOLUTION, {"160x120", "320x240", "640x480", "1280x960", "4000x3000", "-----16:9-----", "1920x1080"}},
+    {IDC_QUALITY, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}},
+    {IDC_PACKET_SIZE, {"128", "256", "512", "1024", "2048", "4096"}},
+};
 
 enum class Child { None, Burst, QuickShot, QuickShotToClose };
 
@@ -369,13 +302,13 @@ class Run {
 public:
     explicit Run(Family family) : m_family(family), m_scope(m_backend)
     {
-        m_dialog.SetPortSource([] { return std::vector<std::string>{MemoryLine::kName}; });
+        m_dialog.SetPortSource([] { return std::vector<std::string>{"fuzz-line"}; });
         m_dialog.SetSettingsStore(&m_store);
         m_backend.SetModalHandler([this](ui::CDialog& dialog) { return RunChild(dialog); });
         m_backend.Open(m_dialog);
         Click(m_dialog, IDC_OPEN_COMMS);
-        m_mainTable = {IDC_SNAPSHOT,   IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT,   IDC_WHOLE_PACKAGE, IDC_SUB_PACKET,
-                       IDC_SIMPLIFIED, IDC_TEST_QUALITY,       IDC_SET_PACKET_SIZE, IDC_OPEN_COMMS,    IDC_CLOSE_COMMS};
+        // The family's own buttons follow those of every family, and its flow begins.
+        std::vector<int>& buttons = m_main.buttons;
         switch (family) {
         case Family::Whole:
             Click(m_dialog, IDC_SNAPSHOT);
@@ -387,21 +320,20 @@ public:
             Click(m_dialog, IDC_SNAPSHOT);
             break;
         case Family::Idle:
-            m_mainTable.insert(m_mainTable.end(),
-                               {IDC_CHECK_DATE, IDC_CHECK_MODEL, IDC_CHECK_LENS, IDC_CHECK_BAUD, IDC_SET_AND_SNAPSHOT});
+            buttons.insert(buttons.end(), {IDC_CHECK_DATE, IDC_CHECK_MODEL, IDC_CHECK_LENS, IDC_CHECK_BAUD, IDC_SET_AND_SNAPSHOT});
             break;
         case Family::Upgrade:
-            m_mainTable.insert(m_mainTable.end(), {IDC_UPLOAD, IDC_CANCEL_UPLOAD, IDC_OPEN_FIRMWARE});
+            buttons.insert(buttons.end(), {IDC_UPLOAD, IDC_CANCEL_UPLOAD, IDC_OPEN_FIRMWARE});
             m_backend.QueueFileAnswer(FirmwareFile());
             Click(m_dialog, IDC_OPEN_FIRMWARE);
             Click(m_dialog, IDC_UPLOAD);
             break;
         case Family::Focus:
-            m_mainTable.insert(m_mainTable.end(), {IDC_MANUAL_FOCUS, IDC_SET_AND_SNAPSHOT, IDC_STOP_AND_SNAPSHOT});
+            buttons.insert(buttons.end(), {IDC_MANUAL_FOCUS, IDC_SET_AND_SNAPSHOT, IDC_STOP_AND_SNAPSHOT});
             Click(m_dialog, IDC_MANUAL_FOCUS);
             break;
         case Family::Children:
-            m_mainTable.insert(m_mainTable.end(), {IDC_CONTINUOUSLY_SHOT, IDC_QUICK_SHOT});
+            buttons.insert(buttons.end(), {IDC_CONTINUOUSLY_SHOT, IDC_QUICK_SHOT});
             break;
         }
         m_line.TakeWritten();
@@ -418,7 +350,7 @@ public:
     {
         StepReader steps(input);
         m_steps = &steps;
-        RunMain();
+        Play(m_dialog, m_main, nullptr);
         m_steps = nullptr;
         if (!m_finding)
             Recover();
@@ -426,100 +358,11 @@ public:
     }
 
 private:
-    // --- the main window's steps ---
-    void RunMain()
+    // Plays steps on `dialog` until the input ends, something broke or the
+    // window closed. `childPort` is a child window's record of its own port:
+    // the line's count when the port opened, none while it is closed.
+    void Play(ui::CDialog& dialog, const Window& window, std::optional<unsigned>* childPort)
     {
-        while (!m_steps->Done() && !m_finding) {
-            const Step step = m_steps->Next();
-            switch (step.op) {
-            case Op::Chunk:
-                m_line.Send(step.bytes);
-                break;
-            case Op::Wait:
-                Wait(step.a);
-                // Bytes the camera sent before it went are read first, as from
-                // a real device; the report is due once a read or write found
-                // the line gone.
-                if (m_hangUpPending && m_dialog.Session().Port().HungUp()) {
-                    m_hangUpPending = false;
-                    const std::string status = Shown(m_dialog, IDC_STATUS), log = Shown(m_dialog, IDC_LOG);
-                    if (status != kHangUpText && log.find(std::string(kHangUpText) + ": /dev/fuzz-line") == std::string::npos)
-                        Found("hang-up not reported: status \"" + status + "\"");
-                }
-                break;
-            case Op::Click:
-                m_hangUpPending = false;
-                m_opening = Child::None;
-                if (m_family == Family::Children && step.a % m_mainTable.size() == buttons::kBurstWindow)
-                    m_opening = Child::Burst;
-                if (m_family == Family::Children && step.a % m_mainTable.size() == buttons::kQuickShotWindow)
-                    m_opening = Child::QuickShot;
-                if (m_mainTable[step.a % m_mainTable.size()] == IDC_OPEN_FIRMWARE)
-                    m_backend.QueueFileAnswer(FirmwareFile());
-                Click(m_dialog, m_mainTable[step.a % m_mainTable.size()]);
-                break;
-            case Op::Choose:
-                ChooseMain(step.a, step.b);
-                break;
-            case Op::Line:
-                LineStep(step.a, m_dialog.Session().Port().IsOpen() && !m_dialog.Session().Port().HungUp());
-                break;
-            }
-            CheckMain();
-        }
-    }
-
-    void ChooseMain(std::uint8_t control, std::uint8_t item)
-    {
-        switch (control % 3) {
-        case buttons::kResolution:
-            m_backend.Select(m_dialog, IDC_RESOLUTION, kResolutions[item % std::size(kResolutions)]);
-            break;
-        case buttons::kQuality:
-            m_backend.Select(m_dialog, IDC_QUALITY, kQualities[item % std::size(kQualities)]);
-            break;
-        default:
-            m_backend.Select(m_dialog, IDC_PACKET_SIZE, kPacketSizes[item % std::size(kPacketSizes)]);
-            break;
-        }
-    }
-
-    // Ticks of the window that runs: the main window polls every 100 ms, the
-    // child windows every 150 ms.
-    void Wait(std::uint8_t arg, unsigned tickMs = kTickMs)
-    {
-        m_backend.RunLoop(arg < kFirstLongWait ? tickMs * (arg % 8 + 1) : kLongWaitsMs[arg % std::size(kLongWaitsMs)]);
-        m_line.TakeWritten();
-    }
-
-    void LineStep(std::uint8_t arg, bool reportDue)
-    {
-        if (arg % 2) {
-            m_line.ComeBack();
-        } else {
-            m_hangUpPending = m_line.Present() && reportDue;
-            m_line.HangUp();
-        }
-    }
-
-    // --- the child windows' steps ---
-    int RunChild(ui::CDialog& dialog)
-    {
-        const Child child = std::exchange(m_opening, Child::None);
-        if (child == Child::QuickShotToClose) {
-            Click(dialog, IDC_QUICK_OPEN_PORT);
-            m_quickShotPort.reset();
-            Click(dialog, IDC_QUICK_EXIT);
-            return ui::IDCANCEL;
-        }
-        if (child == Child::None || !m_steps)
-            return ui::IDCANCEL;
-        const bool burst = child == Child::Burst;
-        const std::vector<int> table = burst ? std::vector<int>{IDC_BURST_OPEN_COMMS, IDC_BURST_SHOOT, IDC_BURST_REQUEST_LIST, -1}
-                                             : std::vector<int>{IDC_QUICK_OPEN_PORT, IDC_QUICK_SHOOT, IDC_QUICK_EXIT};
-        const int statusId = burst ? IDC_BURST_PORT_INFO : IDC_QUICK_STATUS;
-        // The line's count when the window's own port opened; none while it is closed.
-        std::optional<unsigned>& childPort = burst ? m_burstPort : m_quickShotPort;
         const auto ended = [&] { return m_backend.HasEnded(dialog) || !m_backend.IsOpen(dialog); };
         while (!m_steps->Done() && !m_finding && !ended()) {
             const Step step = m_steps->Next();
@@ -528,93 +371,122 @@ private:
                 m_line.Send(step.bytes);
                 break;
             case Op::Wait:
-                Wait(step.a, kChildTickMs);
-                if (m_hangUpPending) {
-                    m_hangUpPending = false;
-                    if (Shown(dialog, statusId).find(kHangUpText) == std::string::npos)
-                        Found("hang-up not reported in the child window: \"" + Shown(dialog, statusId) + "\"");
-                }
+                m_backend.RunLoop(step.a < 224 ? window.tickMs * (step.a % 8 + 1) : kLongWaitsMs[step.a % 4]);
+                m_line.TakeWritten();
+                // Bytes the camera sent before it went are read first, as from
+                // a real device: the main window's report is due once a read
+                // or write found the line gone.
+                if (!childPort && !m_dialog.Session().Port().HungUp())
+                    break;
+                if (std::exchange(m_hangUpPending, false) && Shown(dialog, window.status).find(kHangUpText) == std::string::npos &&
+                    Shown(dialog, window.log).find(std::string(kHangUpText) + ": /dev/fuzz-line") == std::string::npos)
+                    Found("hang-up not reported: status \"" + Shown(dialog, window.status) + "\"");
                 break;
             case Op::Click:
                 m_hangUpPending = false;
-                if (const int id = table[step.a % table.size()]; id < 0) {
-                    dialog.HandleClose();
-                } else if (id == table[0]) {
-                    // The port button opens a closed port and closes an open one.
-                    const bool wasInUse = m_line.InUse();
-                    Click(dialog, id);
-                    if (childPort)
-                        childPort.reset();
-                    else if (!wasInUse && m_line.InUse())
-                        childPort = m_line.Generation();
-                } else {
-                    Click(dialog, id);
-                }
+                if (childPort)
+                    ClickChild(dialog, window.buttons, step.a % window.buttons.size(), *childPort);
+                else
+                    ClickMain(m_main.buttons[step.a % m_main.buttons.size()]);
                 break;
             case Op::Choose:
-                if (burst)
+                if (!childPort) {
+                    const auto& [id, items] = kChoices[step.a % 3];
+                    m_backend.Select(m_dialog, id, items[step.b % items.size()]);
+                } else if (&window == &kBurstWindow) {
                     m_backend.DblClick(dialog, IDC_BURST_FILES, step.b % 8 - 1);
+                }
                 break;
             case Op::Line:
-                LineStep(step.a, childPort == m_line.Generation());
+                if (step.a % 2) {
+                    m_line.ComeBack();
+                } else {
+                    const CSerialPort& port = m_dialog.Session().Port();
+                    const bool reportDue = childPort ? *childPort == m_line.Generation() : port.IsOpen() && !port.HungUp();
+                    m_hangUpPending = m_line.Present() && reportDue;
+                    m_line.HangUp();
+                }
                 break;
             }
-            if (!ended())
-                CheckChild(dialog, burst);
-            CheckMain();
+            if (childPort && !ended())
+                CheckBoxes(dialog, window);
+            if (m_dialog.Session().Picture().Received() > CPictureBuffer::kSize)
+                Found("picture buffer filled past its end");
+            CheckBoxes(m_dialog, m_main);
         }
-        // The operator leaves the window: the burst window by its close box,
-        // which closes its port; the quick shot window by Exit, after closing
-        // its port so that the main window can open the device again.
-        if (!ended() && !burst && childPort) {
+    }
+
+    void ClickMain(int id)
+    {
+        m_opening = id == IDC_CONTINUOUSLY_SHOT ? Child::Burst : id == IDC_QUICK_SHOT ? Child::QuickShot : Child::None;
+        if (id == IDC_OPEN_FIRMWARE)
+            m_backend.QueueFileAnswer(FirmwareFile());
+        Click(m_dialog, id);
+    }
+
+    // The port button, first in the table, opens a closed port and closes an open one.
+    void ClickChild(ui::CDialog& dialog, const std::vector<int>& buttons, std::size_t index, std::optional<unsigned>& port)
+    {
+        if (buttons[index] < 0)
+            return dialog.HandleClose();
+        const bool wasInUse = m_line.InUse();
+        Click(dialog, buttons[index]);
+        if (index != 0)
+            return;
+        if (port)
+            port.reset();
+        else if (!wasInUse && m_line.InUse())
+            port = m_line.Generation();
+    }
+
+    // A child window the main window opened runs the following steps. The
+    // operator then leaves it: the burst window by its close box, which closes
+    // its port; the quick shot window by Exit, after closing its port so that
+    // the main window can open the device again.
+    int RunChild(ui::CDialog& dialog)
+    {
+        const Child child = std::exchange(m_opening, Child::None);
+        const bool burst = child == Child::Burst;
+        std::optional<unsigned>& port = burst ? m_burstPort : m_quickShotPort;
+        if (child == Child::QuickShotToClose) {
             Click(dialog, IDC_QUICK_OPEN_PORT);
-            childPort.reset();
+            port.reset();
+            Click(dialog, IDC_QUICK_EXIT);
+        }
+        if (child == Child::None || child == Child::QuickShotToClose || !m_steps)
+            return ui::IDCANCEL;
+        Play(dialog, burst ? kBurstWindow : kQuickShotWindow, &port);
+        const auto ended = [&] { return m_backend.HasEnded(dialog) || !m_backend.IsOpen(dialog); };
+        if (!ended() && !burst && port) {
+            Click(dialog, IDC_QUICK_OPEN_PORT);
+            port.reset();
         }
         if (!ended())
             burst ? dialog.HandleClose() : Click(dialog, IDC_QUICK_EXIT);
         if (burst)
-            childPort.reset();  // the burst window closes its port as it closes
+            port.reset();
         return ui::IDCANCEL;
     }
 
-    // --- what must hold after every step ---
-    void CheckMain()
+    void CheckBoxes(const ui::CDialog& dialog, const Window& window)
     {
-        CSession& session = m_dialog.Session();
-        if (session.Picture().Received() > CPictureBuffer::kSize)
-            Found("picture buffer filled past its end");
-        CheckBox(m_dialog, IDC_STATUS, kMaxShortBox, "status box");
-        CheckBox(m_dialog, IDC_INFO, kMaxShortBox, "info box");
-        CheckBox(m_dialog, IDC_LOG, kMaxLogBox, "log box");
-        CheckBox(m_dialog, IDC_CAMERA_TEXT, kMaxCameraTextBox, "camera text box");
-    }
-    void CheckChild(ui::CDialog& dialog, bool burst)
-    {
-        if (burst) {
-            CheckBox(dialog, IDC_BURST_PORT_INFO, kMaxShortBox, "burst status line");
-            CheckBox(dialog, IDC_BURST_STATE, kMaxShortBox, "burst state");
-            CheckBox(dialog, IDC_BURST_LOG, kMaxChildLog, "burst log");
-        } else {
-            CheckBox(dialog, IDC_QUICK_STATUS, kMaxShortBox, "quick shot status line");
+        for (const Box& box : window.boxes) {
+            const std::string text = Shown(dialog, box.id);
+            if (text.size() > box.limit)
+                Found(std::string(box.what) + " holds " + std::to_string(text.size()) + " bytes");
+            else if (!test::IsValidUtf8(text))
+                Found(std::string(box.what) + " holds text that is not UTF-8");
         }
     }
-    void CheckBox(ui::CDialog& dialog, int id, std::size_t limit, const char* what)
-    {
-        const std::string text = Shown(dialog, id);
-        if (text.size() > limit)
-            Found(std::string(what) + " holds " + std::to_string(text.size()) + " bytes");
-        else if (!test::IsValidUtf8(text))
-            Found(std::string(what) + " holds text that is not UTF-8");
-    }
 
-    // --- the recovery ---
+    // The device is back; the operator looks at the window for a moment (a
+    // hang-up the console has not met yet shows by then), ends what runs,
+    // opens the port again if need be, and takes a picture from a good camera.
     void Recover()
     {
         CSession& session = m_dialog.Session();
         CSerialPort& port = session.Port();
         const Services& services = session.m_services;
-        // The device is back; the operator looks at the window for a moment
-        // (a hang-up the console has not met yet shows by then).
         m_line.ComeBack();
         m_backend.RunLoop(2 * kTickMs);
         if (services.firmware && services.firmware->Upgrading())
@@ -634,7 +506,7 @@ private:
             if (!port.IsOpen())
                 return Found("the port cannot be opened again");
         }
-        for (int tick = 0; tick < kDrainTicks && m_line.Queued() > 0; ++tick)
+        for (int tick = 0; tick < 100 && m_line.Space() < MemoryLine::kQueueSize; ++tick)
             m_backend.RunLoop(kTickMs);
         m_line.TakeWritten();
 
@@ -643,7 +515,7 @@ private:
         GoodCamera camera(m_line);
         const std::size_t before = m_backend.Pictures().size();
         Click(m_dialog, IDC_SNAPSHOT);
-        for (int tick = 0; tick < kRecoveryTicks && m_backend.Pictures().size() == before; ++tick) {
+        for (int tick = 0; tick < 900 && m_backend.Pictures().size() == before; ++tick) {
             camera.Serve();
             m_backend.RunLoop(kTickMs);
         }
@@ -660,7 +532,6 @@ private:
         Click(m_dialog, IDC_OPEN_COMMS);
     }
 
-    // --- helpers ---
     void Click(ui::CDialog& dialog, int id) { m_backend.Click(dialog, id); }
     bool Enabled(int id) const { return m_backend.Window(m_dialog)->IsEnabled(id); }
     std::string Shown(const ui::CDialog& dialog, int id) const { return m_backend.Print(dialog, id).value_or(""); }
@@ -672,11 +543,15 @@ private:
 
     const Family m_family;
     MemoryLine m_line;  // outlives the ports that have it open
-    HeadlessBackend m_backend{headless::ClockMode::Virtual};
+    headless::HeadlessBackend m_backend{headless::ClockMode::Virtual};
     headless::CurrentBackendScope m_scope;
     FactoryStore m_store;
     CCameraTestDlg m_dialog;
-    std::vector<int> m_mainTable;
+    Window m_main{kTickMs, IDC_STATUS, IDC_LOG,
+        {IDC_SNAPSHOT, IDC_CONTINUOUS_CAPTURE, IDC_STOP_SNAPSHOT, IDC_WHOLE_PACKAGE, IDC_SUB_PACKET, IDC_SIMPLIFIED,
+         IDC_TEST_QUALITY, IDC_SET_PACKET_SIZE, IDC_OPEN_COMMS, IDC_CLOSE_COMMS},
+        {{IDC_STATUS, kShortBox, "status box"}, {IDC_INFO, kShortBox, "info box"},
+         {IDC_LOG, CSession::kMaxLogText + 1024, "log box"}, {IDC_CAMERA_TEXT, 16 * 1024, "camera text box"}}};
     StepReader* m_steps = nullptr;
     Child m_opening = Child::None;
     std::optional<unsigned> m_burstPort, m_quickShotPort;
@@ -686,10 +561,47 @@ private:
 
 }  // namespace
 
+const char* FamilyName(Family family)
+{
+    static const char* const kNames[] = {"whole", "numbered", "simplified", "idle", "upgrade", "focus", "children"};
+    return kNames[static_cast<int>(family)];
+}
+
+StepWriter& StepWriter::Put(std::initializer_list<std::uint8_t> bytes)
+{
+    m_input.insert(m_input.end(), bytes);
+    return *this;
+}
+
+StepWriter& StepWriter::Chunk(std::span<const std::uint8_t> bytes)
+{
+    do {
+        const std::size_t n = std::min(kMaxChunk, bytes.size());
+        Put({0, static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8)});
+        m_input.insert(m_input.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        bytes = bytes.subspan(n);
+    } while (!bytes.empty());
+    return *this;
+}
+
+void FixFrames(std::uint8_t* input, std::size_t size)
+{
+    StepReader reader({input, size});
+    while (!reader.Done()) {
+        const Step step = reader.Next();
+        if (step.op != Op::Chunk || step.bytes.size() < frame::kOverhead + 1 || !HasFrameHead(step.bytes))
+            continue;
+        std::uint8_t* bytes = input + (step.bytes.data() - input);
+        const std::size_t payload = step.bytes.size() - frame::kOverhead;
+        bytes[frame::kLengthOffset] = static_cast<std::uint8_t>(payload & 0xFF);
+        bytes[frame::kLengthOffset + 1] = static_cast<std::uint8_t>(payload >> 8);
+        StampCrc(bytes, step.bytes.size());
+    }
+}
+
 std::optional<std::string> RunConsole(Family family, std::span<const std::uint8_t> input)
 {
-    Run run(family);
-    return run.Go(input);
+    return Run(family).Go(input);
 }
 
 }  // namespace qzr::fuzz

@@ -1,7 +1,6 @@
-// The committed corpora of the console's fuzz programs, each input replayed
-// through the same harness: the simulator's real replies the corpora start
-// from, and every input that once found a fault, stay regression cases in
-// every build, with or without a fuzzer.
+// The committed corpora of the console's fuzz programs replayed through the
+// same harness in every build: the simulator's real replies the corpora start
+// from, and every input that once found a fault.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,24 +17,22 @@ namespace fs = std::filesystem;
 
 TEST(ConsoleCorpus, EveryInputLeavesAConsoleThatTakesAPicture)
 {
-    std::size_t inputs = 0;
     for (const Family family : kFamilies) {
         const fs::path folder = fs::path(QZR_CORPUS_DIR) / FamilyName(family);
-        ASSERT_TRUE(fs::is_directory(folder)) << folder;
-        std::vector<fs::path> files(fs::directory_iterator(folder), fs::directory_iterator{});
+        std::vector<fs::path> files;
+        if (fs::is_directory(folder))
+            files.assign(fs::directory_iterator(folder), fs::directory_iterator{});
         std::sort(files.begin(), files.end());
         EXPECT_FALSE(files.empty()) << folder;
         for (const fs::path& file : files) {
             std::ifstream in(file, std::ios::binary);
             const Bytes input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
             EXPECT_EQ(RunConsole(family, input), std::nullopt) << file;
-            ++inputs;
         }
     }
-    EXPECT_GT(inputs, 0u);
 }
 
-// The line steps: a hang-up is reported, and the device comes back.
+// A hang-up is reported in every family, and the device comes back.
 TEST(ConsoleCorpus, HangUpAndReturnAreSteps)
 {
     const Bytes input = StepWriter().Wait(1).Line(false).Wait(2).Line(true).Wait(1).Input();

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 
 #include "protocol/burst.h"
@@ -26,15 +25,33 @@ namespace {
 namespace fs = std::filesystem;
 using namespace qzr;
 using namespace qzr::fuzz::buttons;
+using qzr::fuzz::Family;
 using qzr::fuzz::StepWriter;
 
-constexpr int kQuietMs = 120;
 constexpr std::uint16_t kPacket = 512;
 constexpr std::uint8_t kSmall = 1, kCoarse = 12;  // 160x120 at the coarsest quality: small seeds
 
-// The camera and the console's end of its line.
+fs::path g_root;
+
+void Save(Family family, const std::string& name, const StepWriter& steps)
+{
+    const fs::path folder = g_root / fuzz::FamilyName(family);
+    fs::create_directories(folder);
+    std::ofstream(folder / ("seed-" + name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(steps.Input().data()), static_cast<std::streamsize>(steps.Input().size()));
+    std::printf("%s/seed-%s: %zu bytes\n", fuzz::FamilyName(family), name.c_str(), steps.Input().size());
+}
+
+// Bytes as the console reads them at each poll: pieces of `piece` bytes, a tick each.
+void Deliver(StepWriter& steps, const Bytes& bytes, std::size_t piece = 2048, std::uint8_t ticks = 1)
+{
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+        steps.Chunk(std::span(bytes).subspan(at, std::min(piece, bytes.size() - at))).Wait(ticks);
+}
+
+// The camera, unpaced, and the console's end of its line.
 struct Line {
-    Line() : camera(Options())
+    Line() : camera([] { sim::CameraOptions o; o.pacing = false; return o; }())
     {
         std::string error;
         if (!camera.Start(&error)) {
@@ -43,79 +60,52 @@ struct Line {
         }
         client = std::make_unique<test::RawClient>(camera.DevicePath());
     }
-    static sim::CameraOptions Options()
-    {
-        sim::CameraOptions options;
-        options.pacing = false;
-        return options;
-    }
     // The camera's answer to `request`, whatever it sends until it goes quiet.
     Bytes Ask(Bytes request)
     {
         client->SendFrame(std::move(request));
-        return client->ReadQuiet(kQuietMs);
+        return Heard();
     }
-    Bytes Heard() { return client->ReadQuiet(kQuietMs); }
+    Bytes Heard() { return client->ReadQuiet(120); }
+    // A picture of `size` bytes read stretch by stretch.
+    void ReadByOffset(StepWriter& steps, std::uint32_t size)
+    {
+        for (std::uint32_t offset = 0; offset < size; offset += kPacket) {
+            const auto length = static_cast<std::uint16_t>(std::min<std::uint32_t>(kPacket, size - offset));
+            Deliver(steps, Ask(BuildReadImageRequest(1, {offset, length})), 8192, 1);
+        }
+    }
 
     sim::Camera camera;
     std::unique_ptr<test::RawClient> client;
 };
 
-// Bytes as the console reads them at each poll: pieces of `piece` bytes, a tick each.
-void Deliver(StepWriter& steps, const Bytes& bytes, std::size_t piece = 2048, std::uint8_t ticks = 1)
-{
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        const std::size_t n = std::min(piece, bytes.size() - at);
-        steps.Chunk(std::span(bytes).subspan(at, n)).Wait(ticks);
-    }
-}
-
-class Writer {
-public:
-    explicit Writer(fs::path root) : m_root(std::move(root)) {}
-    void Add(fuzz::Family family, const std::string& name, const StepWriter& steps)
-    {
-        const fs::path folder = m_root / fuzz::FamilyName(family);
-        fs::create_directories(folder);
-        std::ofstream out(folder / ("seed-" + name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(steps.Input().data()), static_cast<std::streamsize>(steps.Input().size()));
-        std::printf("%s/seed-%s: %zu bytes\n", fuzz::FamilyName(family), name.c_str(), steps.Input().size());
-    }
-
-private:
-    fs::path m_root;
-};
-
-void WholeSeeds(Writer& out)
+void WholeSeeds()
 {
     Line line;
     const Bytes reply = line.Ask(BuildSnapshotRequest(1, kSmall, kCoarse));
-    StepWriter plain;
+    StepWriter plain, torn, continuous, unplugged;
     Deliver(plain, reply);
-    out.Add(fuzz::Family::Whole, "picture", plain.Wait(2));
-
-    StepWriter torn;
+    Save(Family::Whole, "picture", plain.Wait(2));
     Deliver(torn, reply, 333);
-    out.Add(fuzz::Family::Whole, "torn", torn.Wait(2));
+    Save(Family::Whole, "torn", torn.Wait(2));
 
     // Continuous capture: every picture asks for the next.
-    StepWriter continuous;
     Deliver(continuous, reply);
     continuous.Click(kContinuous);
     for (int i = 0; i < 3; ++i)
         Deliver(continuous, line.Ask(BuildSnapshotRequest(1, kSmall, kCoarse)), 2048, 3);
-    out.Add(fuzz::Family::Whole, "continuous", continuous.Click(kStop).Wait(2));
+    Save(Family::Whole, "continuous", continuous.Click(kStop).Wait(2));
 
     // Unplugged halfway through the picture.
-    StepWriter unplugged;
     Deliver(unplugged, Bytes(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(reply.size() / 2)));
-    out.Add(fuzz::Family::Whole, "unplugged", unplugged.Line(false).Wait(2).Line(true).Click(kCloseComms).Click(kOpenComms));
+    Save(Family::Whole, "unplugged", unplugged.Line(false).Wait(2).Line(true).Click(kCloseComms).Click(kOpenComms));
 }
 
-void NumberedSeeds(Writer& out)
+void NumberedSeeds()
 {
     Line line;
-    StepWriter steps, torn;
+    StepWriter steps, torn, damaged;
     const auto both = [&](const Bytes& reply, std::uint8_t ticks) {
         Deliver(steps, reply, 8192, ticks);
         // Short replies in pieces, as a slow line brings them.
@@ -126,92 +116,74 @@ void NumberedSeeds(Writer& out)
     const Bytes start = line.Ask(BuildSubPacketStartRequest(1));
     both(start, 2);
     const auto announced = ParseSubPacketStartReply(start);
-    const std::uint16_t count = announced ? announced->packetCount : 1;
-    for (std::uint16_t n = 0; n < count; ++n)
+    for (std::uint16_t n = 0; n < (announced ? announced->packetCount : 1); ++n)
         both(line.Ask(BuildGetPacketRequest(1, n)), 1);
-    out.Add(fuzz::Family::Numbered, "picture", steps.Wait(2));
-    out.Add(fuzz::Family::Numbered, "torn", torn.Wait(2));
+    Save(Family::Numbered, "picture", steps.Wait(2));
+    Save(Family::Numbered, "torn", torn.Wait(2));
 
     // A packet with a broken check field, then the watchdog's wait.
     line.camera.AddFault(sim::Fault::CorruptCrc());
-    StepWriter damaged;
     Deliver(damaged, line.Ask(BuildGetPacketRequest(1, 0)), 8192, 1);
-    out.Add(fuzz::Family::Numbered, "damaged", damaged.Wait(255));
+    Save(Family::Numbered, "damaged", damaged.Wait(255));
 }
 
-void SimplifiedSeeds(Writer& out)
+void SimplifiedSeeds()
 {
     Line line;
-    StepWriter steps;
+    StepWriter steps, announced;
     const Bytes announce = line.Ask(BuildSimpleSubPacketRequest(1, {kPacket, kSmall, kCoarse, false}));
     Deliver(steps, announce, 8192, 2);
     const auto reply = ParseSimpleSubPacketReply(announce);
-    const std::uint32_t size = reply ? reply->pictureSize : 0;
-    for (std::uint32_t offset = 0; offset < size; offset += kPacket) {
-        const auto length = static_cast<std::uint16_t>(std::min<std::uint32_t>(kPacket, size - offset));
-        Deliver(steps, line.Ask(BuildReadImageRequest(1, {offset, length})), 8192, 1);
-    }
-    out.Add(fuzz::Family::Simplified, "picture", steps.Wait(2));
+    line.ReadByOffset(steps, reply ? reply->pictureSize : 0);
+    Save(Family::Simplified, "picture", steps.Wait(2));
 
     // The camera announces a picture by itself; it is read by offset.
     line.camera.AnnounceImage();
     const Bytes ready = line.Heard();
-    StepWriter announced;
     Deliver(announced, ready, 8192, 2);
-    if (const auto image = ParseImageReadyAnnouncement(ready)) {
-        for (std::uint32_t offset = 0; offset < image->pictureSize; offset += kPacket) {
-            const auto length = static_cast<std::uint16_t>(std::min<std::uint32_t>(kPacket, image->pictureSize - offset));
-            Deliver(announced, line.Ask(BuildReadImageRequest(1, {offset, length})), 8192, 1);
-        }
-    }
-    out.Add(fuzz::Family::Simplified, "announced", announced.Wait(2));
+    const auto image = ParseImageReadyAnnouncement(ready);
+    line.ReadByOffset(announced, image ? image->pictureSize : 0);
+    Save(Family::Simplified, "announced", announced.Wait(2));
 }
 
-void IdleSeeds(Writer& out)
+void IdleSeeds()
 {
     Line line;
-    StepWriter text;
+    // Camera text and the test-shot trigger; then a camera that talks in short
+    // lines, each read on its own.
+    StepWriter text, lines, replies, subPacket;
     for (const char* words : {"senser ok\n", "12345678\n", "1234\n"}) {
         line.camera.SendText(words);
         Deliver(text, line.Heard());
     }
     line.camera.SendTrigger();
     Deliver(text, line.Heard());
-    out.Add(fuzz::Family::Idle, "text-and-trigger", text.Wait(3));
-
-    // A camera that talks: short lines, each read on its own.
-    StepWriter lines;
+    Save(Family::Idle, "text-and-trigger", text.Wait(3));
     for (const char* words : {"zoom 10\n", "focus 3\n", "led on\n", "ir cut\n", "ae ok\n", "awb ok\n", "fps 15\n", "ready\n"}) {
         line.camera.SendText(words);
         Deliver(lines, line.Heard());
     }
-    out.Add(fuzz::Family::Idle, "text-lines", lines.Wait(2));
+    Save(Family::Idle, "text-lines", lines.Wait(2));
 
-    StepWriter replies;
-    replies.Click(kQuerySerial);
-    Deliver(replies, line.Ask(BuildSerialNumberQuery(1)));
-    replies.Click(kQueryModel);
-    Deliver(replies, line.Ask(BuildModelQuery(1)));
-    replies.Click(kCheckLens);
-    Deliver(replies, line.Ask(BuildCheckLensRequest(1)));
+    Deliver(replies.Click(kQuerySerial), line.Ask(BuildSerialNumberQuery(1)));
+    Deliver(replies.Click(kQueryModel), line.Ask(BuildModelQuery(1)));
+    Deliver(replies.Click(kCheckLens), line.Ask(BuildCheckLensRequest(1)));
     line.camera.RaiseMotionAlarm();
     Deliver(replies, line.Heard());
     line.camera.SendProductionDateNotice();
     Deliver(replies, line.Heard());
-    out.Add(fuzz::Family::Idle, "short-replies", replies.Wait(2));
+    Save(Family::Idle, "short-replies", replies.Wait(2));
 
-    StepWriter subPacket;
-    subPacket.Click(kSubPacket);
     line.camera.SendText("camera ready\n");
-    Deliver(subPacket, line.Heard());
-    out.Add(fuzz::Family::Idle, "sub-packet-text", subPacket.Wait(2));
+    Deliver(subPacket.Click(kSubPacket), line.Heard());
+    Save(Family::Idle, "sub-packet-text", subPacket.Wait(2));
 }
 
-void UpgradeSeeds(Writer& out)
+void UpgradeSeeds()
 {
     Line line;
     const UpgradePlan plan = PlanUpgrade(5000);
-    Bytes program(5000);
+    Bytes program(5000);  // the harness's firmware file
     for (std::size_t i = 0; i < program.size(); ++i)
         program[i] = static_cast<std::uint8_t>(i * 7);
     StepWriter steps;
@@ -225,58 +197,48 @@ void UpgradeSeeds(Writer& out)
         if (index >= plan.packetCount)
             break;
         const std::size_t from = std::size_t{index} * upgrade::kPacketSize;
-        const std::size_t length = UpgradePacketDataLength(plan, index);
-        request = line.Ask(BuildUpgradePacket(1, index, std::span(program).subspan(from, length)));
+        request = line.Ask(BuildUpgradePacket(1, index, std::span(program).subspan(from, UpgradePacketDataLength(plan, index))));
     }
-    out.Add(fuzz::Family::Upgrade, "requests", steps.Wait(2));
+    Save(Family::Upgrade, "requests", steps.Wait(2));
 }
 
-void FocusSeeds(Writer& out)
+void FocusSeeds()
 {
     Line line;
-    StepWriter steps;
+    StepWriter steps, stop;
     for (int i = 0; i < 6; ++i)
         Deliver(steps, line.Ask(BuildFocusValueRequest(1)), 8192, 4);
-    out.Add(fuzz::Family::Focus, "values", steps.Wait(2));
+    Save(Family::Focus, "values", steps.Wait(2));
 
-    StepWriter stop;
     Deliver(stop, line.Ask(BuildFocusValueRequest(1)), 8192, 4);
-    stop.Click(kStopAndSnapshot);
-    Deliver(stop, line.Ask(BuildSnapshotRequest(1, kSmall, kCoarse)));
-    out.Add(fuzz::Family::Focus, "stop-and-snapshot", stop.Wait(2));
+    Deliver(stop.Click(kStopAndSnapshot), line.Ask(BuildSnapshotRequest(1, kSmall, kCoarse)));
+    Save(Family::Focus, "stop-and-snapshot", stop.Wait(2));
 }
 
-void ChildSeeds(Writer& out)
+void ChildSeeds()
 {
     Line line;
-    StepWriter burst;
-    burst.Click(kBurstWindow).Click(kBurstOpenComms);
-    burst.Click(kBurstShoot);
+    StepWriter burst, quick;
+    burst.Click(kBurstWindow).Click(kBurstOpenComms).Click(kBurstShoot);
     line.client->SendFrame(BuildBurstShootRequest(1, {kSmall, 2, 2, 1, {2024, 1, 31, 12, 0, 0}}));
     for (int i = 0; i < 3; ++i)
         Deliver(burst, line.client->ReadQuiet(1500), 1056, 2);
-    burst.Click(kBurstRequestList);
     const Bytes list = line.Ask(BuildListFilesRequest(1, {20, false, std::nullopt}));
-    Deliver(burst, list, 1056, 2);
-    const auto entries = FileListEntries(list);
-    if (!entries.empty()) {
-        burst.Choose(kFileRow, 1);  // the first row
-        const std::string name(FileEntryText(entries.front()));
-        const Bytes info = line.Ask(BuildGetFileRequest(1, {1024, name}));
-        Deliver(burst, info, 1056, 2);
-        if (const auto reply = ParseSimpleSubPacketReply(info)) {
+    Deliver(burst.Click(kBurstRequestList), list, 1056, 2);
+    if (const auto entries = FileListEntries(list); !entries.empty()) {
+        const Bytes info = line.Ask(BuildGetFileRequest(1, {1024, std::string(FileEntryText(entries.front()))}));
+        Deliver(burst.Choose(kFileRow, 1), info, 1056, 2);  // the first row
+        if (const auto reply = ParseSimpleSubPacketReply(info))
             for (std::uint16_t n = 0; n < reply->packetTotal; ++n)
                 Deliver(burst, line.Ask(BuildGetPacketRequest(1, n)), 1056, 1);
-        }
     }
-    out.Add(fuzz::Family::Children, "burst", burst.Wait(2).Click(kBurstClose));
+    Save(Family::Children, "burst", burst.Wait(2).Click(kBurstClose));
 
-    StepWriter quick;
     quick.Click(kCloseComms).Click(kQuickShotWindow).Click(kQuickOpenPort).Click(kQuickShoot);
     line.client->SetLine(38400);
     line.client->SendRaw(BuildQuickSnapshotRequest());
     Deliver(quick, line.client->ReadQuiet(300), 1024, 1);
-    out.Add(fuzz::Family::Children, "quick-shot", quick.Wait(8).Click(kQuickOpenPort).Click(kQuickExit));
+    Save(Family::Children, "quick-shot", quick.Wait(8).Click(kQuickOpenPort).Click(kQuickExit));
 }
 
 }  // namespace
@@ -287,13 +249,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: qzr_fuzz_seeds DIR\n");
         return 2;
     }
-    Writer out(argv[1]);
-    WholeSeeds(out);
-    NumberedSeeds(out);
-    SimplifiedSeeds(out);
-    IdleSeeds(out);
-    UpgradeSeeds(out);
-    FocusSeeds(out);
-    ChildSeeds(out);
+    g_root = argv[1];
+    for (void (*write)() : {WholeSeeds, NumberedSeeds, SimplifiedSeeds, IdleSeeds, UpgradeSeeds, FocusSeeds, ChildSeeds})
+        write();
     return 0;
 }

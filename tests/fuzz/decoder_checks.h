@@ -42,6 +42,11 @@ struct DecoderFamily {
 };
 const std::vector<DecoderFamily>& DecoderFamilies();
 
+// Runs a family's checks on a copy of `input` in a heap block of its exact size,
+// so that a read past the end hits the sanitizer's red zone; the promise
+// broken, if any.
+const char* BrokenPromise(const DecoderFamily& family, Span input);
+
 // Random bytes, and seeds damaged the ways a line or a confused camera damages them.
 class Damage {
 public:

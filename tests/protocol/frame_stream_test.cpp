@@ -2,6 +2,7 @@
 // garbage and stalled heads, within its buffer limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "protocol/camera_id.h"
@@ -18,14 +19,6 @@ Bytes Stamped(Bytes frame)
     return frame;
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const auto& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 // Frames with line noise between them (no head byte in it) come out whole and
 // in order however the stream is cut, the largest frame and one full of head
 // bytes included.
@@ -37,20 +30,20 @@ TEST(FrameAssembler, FramesSurviveAnySplit)
     const std::vector<Bytes> sent = {Stamped(BuildQueryIdRequest()), Stamped(BuildSnapshotRequest(1, 5, 1)),
                                      BuildOsdFrame(1, 10, 1, 16, Bytes(kMaxOsdTextBytes, 'x')),  // fixed tail, no CRC
                                      Stamped(BuildFrame(1, 0x07, heads))};
-    const Bytes stream = Concat({sent[0], {0x00, 0x13}, sent[1], sent[2], {0x55, 0x8F, 0xEB}, sent[3]});
+    Bytes stream;
+    for (const Bytes& part : {sent[0], {0x00, 0x13}, sent[1], sent[2], {0x55, 0x8F, 0xEB}, sent[3]})
+        stream.insert(stream.end(), part.begin(), part.end());
 
     std::mt19937 random(7);
     std::vector<std::size_t> randomPieces(200);
-    for (auto& n : randomPieces)
-        n = 1 + random() % 40;
+    std::generate(randomPieces.begin(), randomPieces.end(), [&] { return 1 + random() % 40; });
     for (const auto& split : std::vector<std::vector<std::size_t>>{{1}, {3, 17}, {700}, {stream.size()}, randomPieces}) {
         FrameAssembler assembler;
         std::vector<Bytes> frames;
-        for (std::size_t at = 0, i = 0; at < stream.size(); ++i) {
-            const std::size_t n = std::min(split[i % split.size()], stream.size() - at);
+        for (std::size_t at = 0, i = 0, n = 0; at < stream.size(); at += n, ++i) {
+            n = std::min(split[i % split.size()], stream.size() - at);
             for (auto& f : assembler.Feed(std::span(stream).subspan(at, n)))
                 frames.push_back(std::move(f));
-            at += n;
         }
         EXPECT_EQ(frames, sent) << "first piece " << split.front();
         EXPECT_EQ(assembler.Buffered(), 0u);

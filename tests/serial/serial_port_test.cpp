@@ -1,5 +1,5 @@
 // The serial port on a pseudo-terminal: line settings, reads of what is queued,
-// exclusive opening and failure reporting.
+// exclusive opening and failure reporting; the frame sender over it.
 #include <gtest/gtest.h>
 
 #include <termios.h>
@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "protocol/commands.h"
+#include "protocol/frame.h"
+#include "serial/frame_sender.h"
 #include "serial/line_rate.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
@@ -18,14 +21,6 @@ namespace {
 
 using test::PtyPair;
 using test::WaitQueued;
-
-std::vector<std::uint8_t> Pattern(std::size_t n)
-{
-    std::vector<std::uint8_t> bytes(n);
-    for (std::size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 7);
-    return bytes;
-}
 
 // Rates termios names and the camera rates it does not (28800, 256000,
 // 345600), a typed one among them, all reach the line.
@@ -47,88 +42,59 @@ TEST(SerialPort, MasterSideSeesTheLineSettings)
     }
 }
 
+// A read takes what is queued, up to its capacity, without waiting; a hang-up
+// is a failed read.
 TEST(SerialPort, ReadTakesOnlyWhatIsQueuedUpToTheCapacity)
 {
-    PtyPair pty;
+    auto pty = std::make_unique<PtyPair>();
     CSerialPort port;
-    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
-
+    ASSERT_TRUE(port.Open(pty->SlavePath(), 115200));
     std::uint8_t buffer[2048];
     std::uint32_t length = sizeof buffer;
     EXPECT_TRUE(port.Read(buffer, length));
     EXPECT_EQ(length, 0u) << "an empty queue reads nothing and does not block";
 
-    const auto sent = Pattern(3000);
-    pty.Write(sent);
+    std::vector<std::uint8_t> sent(3000), got;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<std::uint8_t>(i * 7);
+    pty->Write(sent);
     ASSERT_EQ(WaitQueued(port.Handle(), 3000), 3000);
-    length = sizeof buffer;
-    ASSERT_TRUE(port.Read(buffer, length));
-    ASSERT_EQ(length, 2048u);
-    std::vector<std::uint8_t> got(buffer, buffer + length);
-    length = sizeof buffer;
-    ASSERT_TRUE(port.Read(buffer, length));
-    EXPECT_EQ(length, 952u) << "the rest stays queued for the next read";
-    got.insert(got.end(), buffer, buffer + length);
+    for (const std::uint32_t expected : {2048u, 952u}) {
+        length = sizeof buffer;
+        ASSERT_TRUE(port.Read(buffer, length));
+        ASSERT_EQ(length, expected) << "the rest stays queued for the next read";
+        got.insert(got.end(), buffer, buffer + length);
+    }
     EXPECT_EQ(got, sent);
-}
 
-TEST(SerialPort, HangUpIsAFailedRead)
-{
-    auto pty = std::make_unique<PtyPair>();
-    CSerialPort port;
-    ASSERT_TRUE(port.Open(pty->SlavePath(), 115200));
     pty.reset();  // the far end goes away, as a pulled adapter
-    std::uint8_t buffer[16];
-    std::uint32_t length = sizeof buffer;
+    length = sizeof buffer;
     EXPECT_FALSE(port.Read(buffer, length));
     EXPECT_EQ(length, CSerialPort::kReadFailed);
 }
 
-TEST(SerialPort, OpenFailuresLeaveThePortClosed)
+// A port that failed to open, or was closed (twice), is closed and writes
+// nothing; a device is opened once at a time.
+TEST(SerialPort, OpenFailsOnMissingDevicesAndWhileInUse)
 {
     PtyPair pty;
-    struct Case {
-        const char* why;
-        std::string name;
-        std::uint32_t baud;
-    } cases[] = {
-        {"missing device", "/dev/qzr-no-such-port", 115200},
-        {"missing bare name", "qzr-no-such-port", 115200},
-        {"no rate", pty.SlavePath(), 0},
-    };
-    for (const Case& c : cases) {
+    const std::pair<const char*, std::uint32_t> failures[] = {
+        {"/dev/qzr-no-such-port", 115200}, {"qzr-no-such-port", 115200}, {pty.SlavePath().c_str(), 0}};
+    for (const auto& [name, baud] : failures) {
         CSerialPort port;
-        EXPECT_FALSE(port.Open(c.name, c.baud)) << c.why;
-        EXPECT_FALSE(port.IsOpen()) << c.why;
-        EXPECT_EQ(port.Handle(), -1) << c.why;
+        EXPECT_FALSE(port.Open(name, baud)) << name << " at " << baud;
+        EXPECT_FALSE(port.IsOpen()) << name;
+        EXPECT_EQ(port.Handle(), -1) << name;
     }
-}
-
-TEST(SerialPort, SecondOpenOfTheSameDeviceFailsUntilClosed)
-{
-    PtyPair pty;
-    CSerialPort first;
-    CSerialPort second;
+    CSerialPort first, second;
     ASSERT_TRUE(first.Open(pty.SlavePath(), 115200));
     EXPECT_FALSE(second.Open(pty.SlavePath(), 115200));
     first.Close();
-    EXPECT_TRUE(second.Open(pty.SlavePath(), 115200)) << "closing releases the device";
-}
-
-TEST(SerialPort, CloseTwiceIsHarmless)
-{
-    PtyPair pty;
-    CSerialPort port;
-    ASSERT_TRUE(port.Open(pty.SlavePath(), 9600));
-    port.Close();
-    port.Close();
-    EXPECT_FALSE(port.IsOpen());
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
     std::uint8_t byte = 0;
-    EXPECT_FALSE(port.Write(&byte, 1)) << "a closed port writes nothing";
-}
-
-TEST(SerialPort, BareNamesLiveInDev)
-{
+    EXPECT_FALSE(first.Write(&byte, 1)) << "a closed port writes nothing";
+    EXPECT_TRUE(second.Open(pty.SlavePath(), 115200)) << "closing releases the device";
     EXPECT_EQ(DevicePathOf("ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(DevicePathOf("/dev/pts/3"), "/dev/pts/3");
 }
@@ -141,9 +107,7 @@ TEST(PortList, ListsRealSerialDevicesOnly)
     const fs::path dev = root / "dev";
     fs::create_directories(dev);
     auto tty = [&](const std::string& name, bool device, int uartType, bool node) {
-        fs::create_directories(sys / name);
-        if (device)
-            fs::create_directories(sys / name / "device");
+        fs::create_directories(device ? sys / name / "device" : sys / name);
         if (uartType >= 0)
             std::ofstream(sys / name / "type") << uartType << "\n";
         if (node)
@@ -160,6 +124,34 @@ TEST(PortList, ListsRealSerialDevicesOnly)
     EXPECT_EQ(*devices, (std::vector<std::string>{(dev / "ttyS0").string(), (dev / "ttyUSB0").string()}));
     EXPECT_FALSE(ListSerialDevices((root / "missing").string(), dev.string()));
     fs::remove_all(root);
+}
+
+// Frames leave with their CRC stamped, in one write; oversized frames are never
+// written. Resends and one write per byte are checked in the window tests.
+TEST(FrameSender, StampsTheCrcAndWritesOnce)
+{
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
+    std::vector<Bytes> writes;
+    port.SetWriteTrace([&](std::span<const std::uint8_t> bytes) { writes.emplace_back(bytes.begin(), bytes.end()); });
+    CFrameSender sender(port);
+
+    Bytes frame = BuildFrame(1, CMD_SNAPSHOT, std::vector<std::uint8_t>{0x05, 0x01});
+    EXPECT_TRUE(sender.SendFrame(frame));
+    const Bytes expected = {0x90, 0xEB, 0x01, 0x02, 0x02, 0x00, 0x05, 0x01, 0x9F, 0x03};
+    EXPECT_EQ(frame, expected) << "the caller's buffer carries the CRC";
+    EXPECT_EQ(writes, std::vector<Bytes>{expected});
+    EXPECT_EQ(pty.Read(expected.size()), expected);
+    EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), expected);
+
+    // A frame too long: stamped all the same, neither written nor remembered.
+    Bytes big = BuildFrame(1, CMD_OSD_TEXT, Bytes(292, 0x41));
+    EXPECT_FALSE(sender.SendFrame(big));
+    EXPECT_TRUE(HasValidCrc(big));
+    EXPECT_EQ(writes.size(), 1u);
+    EXPECT_EQ(Bytes(sender.LastFrame().begin(), sender.LastFrame().end()), expected) << "the earlier frame stays";
+    EXPECT_EQ(sender.LastCommand(), CMD_SNAPSHOT);
 }
 
 }  // namespace

@@ -11,6 +11,16 @@
 #include <stdexcept>
 
 namespace qzr::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point deadline)
+{
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+}
+
+}  // namespace
 
 PtyPair::PtyPair()
 {
@@ -24,16 +34,13 @@ PtyPair::PtyPair()
 
 PtyPair::~PtyPair()
 {
-    if (m_slaveKeepAlive >= 0)
-        ::close(m_slaveKeepAlive);
-    if (m_master >= 0)
-        ::close(m_master);
+    ::close(m_slaveKeepAlive);
+    ::close(m_master);
 }
 
 void PtyPair::Write(const std::vector<std::uint8_t>& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
         if (n < 0)
             throw std::runtime_error("pty write failed");
@@ -46,23 +53,19 @@ void PtyPair::Write(const std::vector<std::uint8_t>& bytes)
 bool PtyPair::ReadOnce(std::vector<std::uint8_t>& out, int timeoutMs, std::size_t limit)
 {
     pollfd p{m_master, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN))
-        return false;
     std::uint8_t buffer[4096];
-    const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, limit));
-    if (n > 0)
-        out.insert(out.end(), buffer, buffer + n);
+    const ssize_t n = ::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN)
+                          ? ::read(m_master, buffer, std::min(sizeof buffer, limit))
+                          : 0;
+    out.insert(out.end(), buffer, buffer + std::max<ssize_t>(n, 0));
     return n > 0;
 }
 
 std::vector<std::uint8_t> PtyPair::Read(std::size_t count, int timeoutMs)
 {
     std::vector<std::uint8_t> out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0 || !ReadOnce(out, static_cast<int>(left), count - out.size()))
-            break;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (out.size() < count && MsLeft(deadline) > 0 && ReadOnce(out, MsLeft(deadline), count - out.size())) {
     }
     return out;
 }
@@ -79,21 +82,14 @@ int PtyPair::WaitQueuedAtSlave(int count, int timeoutMs) const { return WaitQueu
 
 int WaitQueued(int fd, int count, int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int queued = 0;
-    for (;;) {
-        if (::ioctl(fd, FIONREAD, &queued) != 0)
-            return -1;
-        if (queued >= count)
+    // Readable already means some bytes are there; the rest follow within the
+    // line discipline's next push, so wait for it in short polls.
+    for (pollfd p{fd, POLLIN, 0}; ::ioctl(fd, FIONREAD, &queued) == 0; ::poll(&p, 1, 1))
+        if (queued >= count || MsLeft(deadline) <= 0)
             return queued;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
-            return queued;
-        // Readable already means some bytes are there; the rest follow within
-        // the line discipline's next push, so wait for it in short polls.
-        pollfd p{fd, POLLIN, 0};
-        ::poll(&p, 1, 1);
-    }
+    return -1;
 }
 
 }  // namespace qzr::test
