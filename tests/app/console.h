@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,6 +40,11 @@ inline Bytes Hex(const std::string& text)
     return bytes;
 }
 inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes operator+(Bytes bytes, const Bytes& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+}
 // Up to `length` bytes of `bytes` from `from`.
 inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length = SIZE_MAX)
 {
@@ -150,23 +156,17 @@ public:
         std::filesystem::remove_all(m_path, ec);
     }
     const std::filesystem::path& Path() const { return m_path; }
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     // The pictures saved since the last call, by name; their files are removed.
     std::vector<Bytes> TakePictures() const
     {
+        std::set<std::filesystem::path> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            if (entry.path().extension() == ".jpg")
+                names.insert(entry.path());
         std::vector<Bytes> pictures;
-        for (const std::string& name : Files()) {
-            if (name.ends_with(".jpg")) {
-                pictures.push_back(ToBytes(ReadFile(m_path / name)));
-                std::filesystem::remove(m_path / name);
-            }
+        for (const auto& name : names) {
+            pictures.push_back(ToBytes(ReadFile(name)));
+            std::filesystem::remove(name);
         }
         return pictures;
     }

@@ -216,25 +216,39 @@ std::string States(ChildWindow& w)
            w.Text(IDC_SETTINGS_ALARM_STATE) + " " + w.Text(IDC_SETTINGS_MODEL) + " " + w.Text(IDC_SETTINGS_FUNCTION);
 }
 
+// Each button's frame and the states it shows; Set sends the model and, a
+// second later, the function mode by the number before its "-".
 TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
 {
-    const struct { int button; Bytes frame; const char* states; } cases[] = {
-        {IDC_SETTINGS_WHITE_LIGHT, {0x90, 0xEB, 0x01, 0xEA, 0x04, 0x00, 0xEA, 0xEA, 0x33, 0x33, 0x98, 0x77}, "白光/不聚焦/不报警"},
-        {IDC_SETTINGS_INFRARED, {0x90, 0xEB, 0x01, 0xBA, 0x04, 0x00, 0xEA, 0xEA, 0xCC, 0xCC, 0x00, 0x80}, "红外/不聚焦/不报警"},
-        {IDC_SETTINGS_AUTOFOCUS_SET, {0x90, 0xEB, 0x01, 0xE9, 0x04, 0x00, 0xE9, 0xE9, 0x33, 0x33, 0x96, 0x6D}, "红光/聚焦/不报警"},
-        {IDC_SETTINGS_AUTOFOCUS_CANCEL, {0x90, 0xEB, 0x01, 0xB9, 0x04, 0x00, 0xB9, 0xB9, 0xCC, 0xCC, 0xFB, 0xB1}, "红光/不聚焦/不报警"},
-        {IDC_SETTINGS_ALARM, {}, "红光/不聚焦/报警"},
-        {IDC_SETTINGS_NO_ALARM, {}, "红光/不聚焦/不报警"},
-        {IDC_SETTINGS_MODEL_CANCEL, {0x90, 0xEB, 0x01, 0xE3, 0x04, 0x00, 0xE3, 0xE3, 0x22, 0x33, 0xF0, 0x01}, "红光/不聚焦/不报警"},
+    const std::string m2 = "90 EB 01 E3 04 00 E3 E3 22 22 E0 03 ", idle = "红光/不聚焦/不报警 QZR-L1N 1-标准型";
+    const struct { int button; std::string frames, states; const char* function = nullptr; std::uint64_t heldMs = 0; } cases[] = {
+        {IDC_SETTINGS_WHITE_LIGHT, "90 EB 01 EA 04 00 EA EA 33 33 98 77", "白光/不聚焦/不报警 QZR-L1N 1-标准型"},
+        {IDC_SETTINGS_INFRARED, "90 EB 01 BA 04 00 EA EA CC CC 00 80", "红外/不聚焦/不报警 QZR-L1N 1-标准型"},
+        {IDC_SETTINGS_AUTOFOCUS_SET, "90 EB 01 E9 04 00 E9 E9 33 33 96 6D", "红光/聚焦/不报警 QZR-L1N 1-标准型"},
+        {IDC_SETTINGS_AUTOFOCUS_CANCEL, "90 EB 01 B9 04 00 B9 B9 CC CC FB B1", idle},
+        {IDC_SETTINGS_ALARM, "", "红光/不聚焦/报警 QZR-L1N 1-标准型"},
+        {IDC_SETTINGS_NO_ALARM, "", idle},
+        {IDC_SETTINGS_MODEL_CANCEL, "90 EB 01 E3 04 00 E3 E3 22 33 F0 01", idle},
+        {IDC_SETTINGS_MODEL_SET, m2 + "90 EB 01 E4 04 00 B4 B4 0C 0C A9 05", "红光/不聚焦/不报警 QZR-M2 12-abc", "12-abc", 1000},
+        {IDC_SETTINGS_MODEL_SET, m2 + "90 EB 01 E4 04 00 B4 B4 00 00 48 81", "红光/不聚焦/不报警 QZR-M2 x-1", "x-1", 1000},
+        {IDC_SETTINGS_MODEL_SET, m2, "红光/不聚焦/不报警 QZR-M2 -3", "-3", 1000},
+        {IDC_SETTINGS_MODEL_SET, m2, "红光/不聚焦/不报警 QZR-M2 3", "3", 1000},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.states);
         LensRig rig;
+        const std::uint64_t start = rig.console.backend.NowMs();
         rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
-            EXPECT_EQ(States(w), "红光/不聚焦/不报警 QZR-L1N 1-标准型");
+            EXPECT_EQ(States(w), idle);
+            if (c.function) {
+                w.Select(IDC_SETTINGS_MODEL, "QZR-M2");
+                w.SetText(IDC_SETTINGS_FUNCTION, c.function);
+            }
             w.Click(c.button);
-            EXPECT_EQ(States(w), std::string(c.states) + " QZR-L1N 1-标准型");
+            EXPECT_EQ(States(w), c.states);
         });
-        EXPECT_EQ(rig.Line(), c.frame) << c.button;
+        EXPECT_EQ(rig.console.backend.NowMs() - start, c.heldMs);
+        EXPECT_EQ(rig.Line(), Hex(c.frames));
     }
     LensRig outside(false);
     EXPECT_FALSE(InChildWindow(outside.console, IDC_SETTING, [](ChildWindow&) {}));
@@ -268,28 +282,6 @@ TEST(SettingsDialog, ShowsTheRememberedChoicesAgain)
         EXPECT_EQ(States(w), "红光/聚焦/报警 星光级 2-不延时直拍");
         EXPECT_EQ(w.backend.Window(w.dialog)->ComboSelection(IDC_SETTINGS_MODEL), 16) << "from the second item on";
     });
-}
-
-// The model, a second later the function mode by the number before the "-".
-TEST(SettingsDialog, ModelThenFunctionModeASecondLater)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"12-abc", "90 EB 01 E4 04 00 B4 B4 0C 0C A9 05"}, {"x-1", "90 EB 01 E4 04 00 B4 B4 00 00 48 81"}, {"-3", ""}, {"3", ""}};
-    for (const auto& [function, frame] : cases) {
-        LensRig rig;
-        rig.Dialog(IDC_SETTING, [&](ChildWindow& w) {
-            w.Select(IDC_SETTINGS_MODEL, "QZR-M2");
-            w.SetText(IDC_SETTINGS_FUNCTION, function);
-            w.Click(IDC_SETTINGS_MODEL_SET);
-        });
-        const auto& writes = rig.console.writes;
-        ASSERT_EQ(writes.size(), *frame ? 2u : 1u) << function;
-        EXPECT_EQ(writes[0].bytes, Hex("90 EB 01 E3 04 00 E3 E3 22 22 E0 03"));
-        if (*frame) {
-            EXPECT_EQ(writes[1].bytes, Hex(frame)) << function;
-            EXPECT_EQ(writes[1].ms - writes[0].ms, 1000u);
-        }
-    }
 }
 
 }  // namespace

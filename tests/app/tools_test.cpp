@@ -17,13 +17,7 @@ TEST(CrcCalculator, ShowsTheCheckBytesOrRefusesTheHeader)
     EXPECT_EQ(console.Messages(), std::vector<std::string>(2, "Frame head is not 90 EB error"));
 }
 
-std::string Repeat(const std::string& text, int times)
-{
-    std::string out;
-    while (times-- > 0)
-        out += text;
-    return out;
-}
+std::string Repeat(const std::string& text, int times) { return times > 0 ? text + Repeat(text, times - 1) : ""; }
 
 // The camera gets the text frame in one write: the fields as typed (their low
 // 16 bits), the text in its code page, at most 100 bytes of it. Text it cannot
