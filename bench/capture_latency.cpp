@@ -33,20 +33,12 @@ double ThreadCpuSeconds()
 
 void MeasureSnapshot(std::uint32_t baud, int runs)
 {
-    qzr::sim::CameraOptions options;
-    options.baud = baud;
-    options.pacing = true;
-    qzr::sim::Camera camera(options);
-    std::string error;
-    if (!camera.Start(&error)) {
-        std::printf("camera did not start: %s\n", error.c_str());
+    qzr::sim::Camera camera(PacedCamera(baud));
+    if (!Started(camera))
         return;
-    }
     RealConsole console(camera.DevicePath(), baud);
-    if (!console.dialog.Session().Port().IsOpen()) {
-        std::printf("port did not open at %u\n", baud);
+    if (!console.Opened(baud))
         return;
-    }
     console.backend.Select(console.dialog, IDC_RESOLUTION, "640x480");
 
     std::vector<double> times;

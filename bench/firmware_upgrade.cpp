@@ -33,20 +33,12 @@ struct Figures {
 
 bool Measure(const std::string& programPath, std::uint32_t baud, bool lineTimedWrites, Figures& out)
 {
-    qzr::sim::CameraOptions options;
-    options.baud = baud;
-    options.pacing = true;
-    qzr::sim::Camera camera(options);
-    std::string error;
-    if (!camera.Start(&error)) {
-        std::printf("camera did not start: %s\n", error.c_str());
+    qzr::sim::Camera camera(PacedCamera(baud));
+    if (!Started(camera))
         return false;
-    }
     RealConsole console(camera.DevicePath(), baud);
-    if (!console.dialog.Session().Port().IsOpen()) {
-        std::printf("port did not open at %u\n", baud);
+    if (!console.Opened(baud))
         return false;
-    }
     if (lineTimedWrites) {
         console.dialog.Session().Port().SetWriteTrace([baud](std::span<const std::uint8_t> bytes) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(bytes.size() * 11 * 1000000000ull / baud));

@@ -116,11 +116,8 @@ bool Soak(const Mode& mode, int pictures)
     qzr::sim::CameraOptions options;
     options.pacing = false;
     qzr::sim::Camera camera(options);
-    std::string error;
-    if (!camera.Start(&error)) {
-        std::printf("camera did not start: %s\n", error.c_str());
+    if (!Started(camera))
         return false;
-    }
     const fs::path folder = fs::temp_directory_path() / ("qzr-soak-" + std::to_string(::getpid()) + "-" + mode.name);
     fs::create_directories(folder);
     const fs::path previous = fs::current_path();

@@ -35,20 +35,12 @@ struct Figures {
 
 bool Measure(const Transfer& transfer, const char* resolution, std::uint32_t baud, int runs, Figures& out)
 {
-    qzr::sim::CameraOptions options;
-    options.baud = baud;
-    options.pacing = true;
-    qzr::sim::Camera camera(options);
-    std::string error;
-    if (!camera.Start(&error)) {
-        std::printf("camera did not start: %s\n", error.c_str());
+    qzr::sim::Camera camera(PacedCamera(baud));
+    if (!Started(camera))
         return false;
-    }
     RealConsole console(camera.DevicePath(), baud);
-    if (!console.dialog.Session().Port().IsOpen()) {
-        std::printf("port did not open at %u\n", baud);
+    if (!console.Opened(baud))
         return false;
-    }
     auto& backend = console.backend;
     backend.Select(console.dialog, IDC_RESOLUTION, resolution);
     if (transfer.subPacket) {
