@@ -16,7 +16,6 @@ using ui::ControlTemplate;
 using ui::IDC_STATIC;
 using namespace ui;  // style bits
 
-constexpr std::string_view kBaudRates[] = {"9600", "19200", "38400", "57600", "115200", "230400"};
 constexpr std::string_view kSetBaudRates[] = {"9600", "19200", "38400", "57600", "115200", "230400", ""};
 constexpr std::string_view kPacketSizes[] = {"128", "256", "512", "1024", "2048", "4096"};
 
