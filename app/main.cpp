@@ -22,7 +22,7 @@
 #include "app/camera_test_dlg.h"
 #include "headless/script.h"
 #include "qt/qt_app.h"
-#include "settings/qsettings_store.h"
+#include "qt/qsettings_store.h"
 #include "sim/camera.h"
 
 namespace {

@@ -9,7 +9,7 @@ namespace qzr {
 // The workstation's small per-user store beside the console: the values "key"
 // (the factory marker) and "Count" (the setting counter) under "qzr\no". The
 // window classes see only this; the executable hands them the real store
-// (settings/), tests a store in a place of their own.
+// (qt/qsettings_store.h), tests a store in a place of their own.
 class ISettingsStore {
 public:
     virtual ~ISettingsStore() = default;

@@ -1,4 +1,4 @@
-#include "settings/qsettings_store.h"
+#include "qt/qsettings_store.h"
 
 #include <QSettings>
 #include <QStringList>
