@@ -567,23 +567,6 @@ const char* FamilyName(Family family)
     return kNames[static_cast<int>(family)];
 }
 
-StepWriter& StepWriter::Put(std::initializer_list<std::uint8_t> bytes)
-{
-    m_input.insert(m_input.end(), bytes);
-    return *this;
-}
-
-StepWriter& StepWriter::Chunk(std::span<const std::uint8_t> bytes)
-{
-    do {
-        const std::size_t n = std::min(kMaxChunk, bytes.size());
-        Put({0, static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8)});
-        m_input.insert(m_input.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
-        bytes = bytes.subspan(n);
-    } while (!bytes.empty());
-    return *this;
-}
-
 void FixFrames(std::uint8_t* input, std::size_t size)
 {
     StepReader reader({input, size});
