@@ -9,18 +9,9 @@ constexpr unsigned kTick = 150;
 
 struct QuickShotRig : Rig {
     QuickShotRig() : Rig({.connect = false}) {}
-    // `body` in the quick shot window, its port opened on the camera's line
-    // when `connect`.
     void InWindow(const std::function<void(ChildWindow&)>& body, bool connect = true)
     {
-        ASSERT_TRUE(InChildWindow(console, IDC_QUICK_SHOT, [&](ChildWindow& w) {
-            if (connect) {
-                w.SetText(IDC_QUICK_PORT, camera.SlavePath());
-                w.Click(IDC_QUICK_OPEN_PORT);
-                ASSERT_EQ(w.Text(IDC_QUICK_STATUS), "Open" + camera.SlavePath());
-            }
-            body(w);
-        }));
+        InPortWindow(IDC_QUICK_SHOT, {IDC_QUICK_PORT, IDC_QUICK_OPEN_PORT, IDC_QUICK_STATUS}, body, connect);
     }
     // A shot answered with `jpeg` padded to `size` bytes, one read of `piece` a tick.
     void Shoot(ChildWindow& w, Bytes jpeg, std::size_t size = 0, std::size_t piece = 1000)
