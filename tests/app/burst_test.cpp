@@ -28,12 +28,7 @@ struct BurstRig : Rig {
     BurstRig() : Rig({.connect = false}) { console.backend.SetStartTime({2026, 3, 5, 14, 7, 9}); }
     void InWindow(const std::function<void(ChildWindow&)>& body)
     {
-        ASSERT_TRUE(InChildWindow(console, IDC_CONTINUOUSLY_SHOT, [&](ChildWindow& w) {
-            w.SetText(IDC_BURST_PORT, camera.SlavePath());
-            w.Click(IDC_BURST_OPEN_COMMS);
-            ASSERT_EQ(w.Text(IDC_BURST_PORT_INFO), "Open" + camera.SlavePath());
-            body(w);
-        }));
+        InPortWindow(IDC_CONTINUOUSLY_SHOT, {IDC_BURST_PORT, IDC_BURST_OPEN_COMMS, IDC_BURST_PORT_INFO}, body);
     }
     void Receive(ChildWindow& w, const Bytes& bytes) { w.Receive(camera, bytes, 150, 1056); }
     // Two names listed, the second double-clicked (a double click without a

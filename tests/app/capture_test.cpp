@@ -294,7 +294,6 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
 {
     WholeRig rig({.save = true});
     Console& console = rig.console;
-    const int port = console.dialog.Session().Port().Handle();
     rig.Snap();
     const Bytes reply = Reply(Jpeg(5));
     rig.Deliver(Slice(reply, 0, reply.size() - 1));
@@ -303,13 +302,12 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
     console.backend.SetEventSink([&](const std::string& line) {
         if (line.starts_with("message: ")) {
             rig.camera.Write(ToBytes("ok\n"));
-            WaitQueued(port, 3);
+            WaitQueued(rig.Port(), 3);
         }
     });
     console.backend.SetMessageBoxDwell(250);  // two poll periods pass while it is up
     rig.Send({reply.back()});
-    ::ioctl(port, FIONREAD, &queued);
-    console.backend.SetMessageBoxDwell(0);
+    ::ioctl(rig.Port(), FIONREAD, &queued);
     EXPECT_EQ(console.Messages(), std::vector<std::string>{"打开文件失败"});
     EXPECT_EQ(rig.Drawn(), 1u) << "the picture stays on screen";
     EXPECT_EQ(queued, 3) << "read by a poll during the box";

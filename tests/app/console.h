@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -282,6 +283,20 @@ struct Rig {
             Send(Slice(bytes, from, piece));
     }
     int Port() { return console.dialog.Session().Port().Handle(); }
+    // Presses `button` and runs `body` in the window it opens, its own port
+    // (`ids`: the port combo, the open button, the text that tells) first
+    // opened on the camera's line when `connect`.
+    void InPortWindow(int button, std::array<int, 3> ids, const std::function<void(ChildWindow&)>& body, bool connect = true)
+    {
+        ASSERT_TRUE(InChildWindow(console, button, [&](ChildWindow& w) {
+            if (connect) {
+                w.SetText(ids[0], camera.SlavePath());
+                w.Click(ids[1]);
+                ASSERT_EQ(w.Text(ids[2]), "Open" + camera.SlavePath());
+            }
+            body(w);
+        }));
+    }
 
     ScratchDirectory dir;
     MemoryStore store;
