@@ -1,6 +1,5 @@
 // The desktop backend on Qt's offscreen platform: the window contract on it,
-// and what only it does: the layout from the template, Qt's own widgets, posted
-// repaints, Escape and Enter, the progress bar.
+// and the layout, Qt's own widgets, posted repaints, keys, the progress bar.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -129,10 +128,8 @@ std::unique_ptr<WindowRig> MakeRig() { return std::make_unique<QtRig>(); }
 
 namespace {
 
-// Controls stand where the template puts them (two pixels a dialog unit, as
-// the contract's client rectangle has it), a closed combo one line high; a multi-line box gives back the line ends it got;
-// a press reaches the window only where no control takes it. A shown window is
-// painted once; asked-for repaints wait for the handler to return and merge.
+// Controls stand where the template puts them; line ends survive a multi-line
+// box; a press reaches the window where no control takes it; repaints merge.
 TEST(QtWindow, LayoutWidgetsAndPaints)
 {
     QtRig rig;
@@ -163,8 +160,7 @@ TEST(QtWindow, LayoutWidgetsAndPaints)
     EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"down 470,330", "down 300,50"}));
 }
 
-// Escape and Enter do not end a window that has neither OK nor Cancel; one
-// with them ends on Escape, Enter (its default button) and its close box.
+// Escape, Enter and the close box end only a window with OK or Cancel.
 TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
 {
     static constexpr ui::ControlTemplate kControls[] = {{IDC_GO, ControlKind::PushButton, "Go", 4, 4, 40, 13}};
@@ -192,8 +188,7 @@ TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
     EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
 }
 
-// A progress bar shows a transfer's figures, its fill to a thousandth, and is
-// empty while none runs.
+// A progress bar shows a transfer's figures and fill, and is empty between.
 TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
 {
     QtRig rig;

@@ -1,7 +1,5 @@
 // The headless backend: the window contract on it, and what only it does:
-// events for disabled controls and pictures, the virtual clock's exact timing
-// and order, and the calendar. (The modal hook and the real clock serve the
-// scripts: script_test.cpp and tests/e2e.)
+// events, the virtual clock's exact timing and order, and the calendar.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,9 +37,8 @@ public:
     void Spin(ui::CDialog& d, int id, bool up) override { EXPECT_TRUE(backend.Spin(d, id, up)) << id; }
     void Wait(unsigned ms) override { backend.RunLoop(ms); }
 
-    // The recorded drawing replayed for one pixel, the overlay's last: it lies
-    // over the rest. Lines run straight across or down; an ellipse fills its
-    // bounds, near enough; a picture's colours are not kept.
+    // The recorded drawing replayed for one pixel, the overlay over the rest;
+    // lines run straight, an ellipse fills its bounds, a picture has no colour.
     std::optional<ui::Color> DrawnAt(ui::CDialog& d, ui::Point p) override
     {
         using Kind = headless::DrawOp::Kind;
@@ -84,8 +81,7 @@ protected:
     CTestDlg dlg;
 };
 
-// A value that does not read is reported once; what was exchanged before it
-// keeps its new value, what comes after it is not read at all.
+// A value that does not read is reported once and ends the pass there.
 TEST_F(HeadlessWindowTest, FailedReadReportsAndStopsThePass)
 {
     const char *const integer = "Please enter an integer.", *const positive = "Please enter a positive integer.",
@@ -111,8 +107,7 @@ TEST_F(HeadlessWindowTest, FailedReadReportsAndStopsThePass)
     }
 }
 
-// A disabled control says so and takes nothing; a picture drawn is announced,
-// one that does not decode is not.
+// A disabled control says so and takes nothing; a picture drawn is announced.
 TEST_F(HeadlessWindowTest, DrivingAndEvents)
 {
     ASSERT_TRUE(backend.Click(dlg, IDC_LOCKED));
@@ -137,8 +132,6 @@ TEST_F(HeadlessWindowTest, DrivingAndEvents)
     EXPECT_EQ(dlg.GetDlgItemText(0), "Test window");
 }
 
-// --- the virtual clock -------------------------------------------------------
-
 TEST_F(HeadlessWindowTest, TimerFiresOncePerPeriodWhileTheLoopRuns)
 {
     const struct { unsigned period, run, ticks; } cases[] = {{100, 60000, 600}, {100, 99, 0},  {100, 100, 1},
@@ -152,8 +145,7 @@ TEST_F(HeadlessWindowTest, TimerFiresOncePerPeriodWhileTheLoopRuns)
     }
 }
 
-// Time lost outside the loop (a Sleep) or in a handler that blocks gives one
-// late event, not a burst; the next comes a period after it.
+// Time lost in a Sleep or a blocking handler gives one late tick, not a burst.
 TEST_F(HeadlessWindowTest, MissedTicksComeAsOne)
 {
     dlg.SetTimer(1, 100);
@@ -171,8 +163,7 @@ TEST_F(HeadlessWindowTest, MissedTicksComeAsOne)
     EXPECT_EQ(backend.NowMs(), 1900u);
 }
 
-// A timer killed by its own handler, one restarted with a new period, and
-// timers due at the same moment, which fire in the order they were set.
+// A one-shot, a restart with a new period, and ties fired in the order set.
 TEST_F(HeadlessWindowTest, TimersKilledRestartedAndInOrder)
 {
     dlg.m_onTick = [this](int) { dlg.KillTimer(1); };  // a one-shot; later an unknown id, ignored
