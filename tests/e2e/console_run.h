@@ -59,62 +59,54 @@ inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32
 }
 
 // A program run as a child in `dir` with `config` as its settings directory,
-// reading `in`, writing to `stem`.out and .err; killed if it still runs when
-// dropped. It inherits no other descriptor: a console that kept the camera's
-// side of the line open would never see the camera vanish.
+// reading `in`, writing to `stem`.out and .err; killed by its alarm after
+// 100 s, and when dropped while it runs. It inherits no other descriptor: a
+// console that kept the camera's side of the line open would never see the
+// camera vanish.
 class Child {
 public:
-    Child(const fs::path& dir, const std::vector<std::string>& argv, const fs::path& config, const fs::path& in,
+    Child(const fs::path& dir, std::vector<std::string> argv, const fs::path& config, const fs::path& in,
           const fs::path& stem)
         : m_out(stem.string() + ".out")
     {
         std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
+        for (std::string& arg : argv)
+            args.push_back(arg.data());
         args.push_back(nullptr);
-        const std::string where = dir.string(), settings = config.string(), input = in.string(), output = m_out.string(),
-                          errors = stem.string() + ".err";
+        const std::string errors = stem.string() + ".err";
         m_pid = ::fork();
         if (m_pid != 0)
             return;
-        ::dup2(::open(input.c_str(), O_RDONLY), 0);
-        ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(in.c_str(), O_RDONLY), 0);
+        ::dup2(::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         ::close_range(3, ~0U, 0);
-        ::setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
-        if (::chdir(where.c_str()) == 0)
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        ::alarm(100);
+        if (::chdir(dir.c_str()) == 0)
             ::execv(args[0], args.data());
         ::_exit(127);
     }
     ~Child() { Stop(SIGKILL); }
-    bool Started() const { return m_pid > 0; }
-    // Waits for the end, killing the program after `limit`; false when it had to be killed.
-    bool Wait(std::chrono::seconds limit = 100s)
+    // Waits for the end; false when the program was killed.
+    bool Wait()
     {
-        for (const auto deadline = std::chrono::steady_clock::now() + limit; Started() && !m_done;) {
+        if (m_pid > 0 && !m_done) {
             int status = 0;
             rusage usage{};
-            if (::wait4(m_pid, &status, WNOHANG, &usage) == m_pid) {
-                m_done = true;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                m_peakKb = usage.ru_maxrss;
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                Stop(SIGKILL);
-            else
-                std::this_thread::sleep_for(20ms);
+            m_done = ::wait4(m_pid, &status, 0, &usage) == m_pid;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            m_peakKb = usage.ru_maxrss;
         }
-        return false;
+        return m_status >= 0;
     }
-    // Ends the program with `signal` (if it still runs) and reaps it.
+    // Ends the program with `signal` if it still runs.
     void Stop(int signal)
     {
-        if (Started() && !m_done) {
+        if (m_pid > 0 && !m_done) {
             ::kill(m_pid, signal);
-            ::waitpid(m_pid, nullptr, 0);
+            Wait();
         }
-        m_done = true;
     }
     std::string Output() const { return ReadFile(m_out); }
     int Status() const { return m_status; }
