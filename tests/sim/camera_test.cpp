@@ -1,6 +1,5 @@
-// The simulated camera, driven through its pseudo-terminal as the console
-// drives a real one: raw line, frames in, replies read with poll(). Each
-// subsystem's side is checked end to end too (tests/e2e/).
+// The simulated camera through its pseudo-terminal, as the console drives a
+// real one; each subsystem's side is checked end to end too (tests/e2e/).
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -51,8 +50,7 @@ protected:
         client = std::make_unique<RawClient>(camera->DevicePath(), options.baud);
     }
 
-    // Sends a request at a line setting the camera does not share and waits
-    // until it has taken the bytes in, so that the line can be changed after.
+    // Sends a request the camera will not understand and waits until it took the bytes in.
     void SendNotUnderstood(const Bytes& frame)
     {
         const std::size_t before = camera->Stats().bytesNotUnderstood;
@@ -71,8 +69,7 @@ protected:
     std::unique_ptr<RawClient> client;
 };
 
-// At another rate or frame format a request is noise and the camera's output
-// garbled; at the camera's own the request is answered, once.
+// At another rate or frame format a request is noise and the camera's output garbled.
 TEST_F(CameraTest, OnlyTheCamerasLineSettingsAreUnderstood)
 {
     for (const auto& [rate, twoStopBits] : std::initializer_list<std::pair<std::uint32_t, bool>>{
@@ -116,7 +113,6 @@ TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
     std::filesystem::remove(state);
 }
 
-// Free text, the test-shot trigger and the announcement of a new picture.
 TEST_F(CameraTest, SendsTextTriggerAndAnnouncementOnDemand)
 {
     camera->SendText("senser ok\n");
@@ -154,9 +150,7 @@ TEST_F(CameraTest, RequestsAreFoundHoweverTheLineCutsThem)
     EXPECT_EQ(camera->Stats().framesReceived, 3u);
 }
 
-// An OSD text and a motion area are kept, not answered: the area of a frame
-// with its CRC, not of one with the fixed tail (the area's way from the
-// console and its alarms are checked end to end). A silent camera still hears.
+// An OSD text and a motion area with its CRC are kept, not answered; a silent camera still hears.
 TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
 {
     const std::uint8_t text[] = {'A', 'B'};
@@ -177,8 +171,7 @@ TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
     EXPECT_EQ(ParseQueryIdReply(Query()), 1);
 }
 
-// The camera keeps reading requests while a long reply waits for the console
-// to read: the pty holds only a few kilobytes.
+// Requests are heard while a long reply waits for the console to read it.
 TEST_F(CameraTest, KeepsListeningWhileALongReplyIsStuck)
 {
     client->SendFrame(BuildSnapshotRequest(1, 21, 0));
@@ -226,8 +219,7 @@ TEST_F(CameraTest, EachFaultActsOnTheNextReplyOnly)
     }
 }
 
-// The serial number and the model as read are checked end to end; here the
-// settings that change the model.
+// The settings that change the model (reading it is checked end to end).
 TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
 {
     camera->SetIdentity({0x12345678, 2098, 12, 1, false});
@@ -253,9 +245,7 @@ TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
     EXPECT_EQ(client->Read(10), BuildProductionDateNotice(1));
 }
 
-// Zoom and focus moved by the commands and told in the lens status, the done
-// replies once the motors have run, a focus value for every poll, the
-// switches recorded.
+// Zoom and focus move and report, done replies come once the motors ran, switches are kept.
 TEST_F(CameraTest, LensMovesReportsAndRecords)
 {
     EXPECT_EQ(Ask(BuildCheckLensRequest(1), lens::kStatusLength), BuildLensStatus(1, 0, 0));
@@ -277,12 +267,10 @@ TEST_F(CameraTest, LensMovesReportsAndRecords)
     EXPECT_EQ(identity.modelCode, 0x11) << "a cancel sets no model";
 }
 
-// Bursts store their pictures under their time and number, listed latest,
-// after or before a date; the fault switches act once.
+// Bursts keep their pictures by time and number, listed latest, after or before a date.
 TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
 {
-    // A burst of `shots` without pause, sent at `hour`:00:00 on 2026-03-05:
-    // the states of the two status frames.
+    // The states of the two status frames of a burst sent at `hour`:00:00 on 2026-03-05.
     const auto burst = [&](std::uint8_t resolution, std::uint8_t shots, int hour) {
         client->SendRaw(BuildBurstShootRequest(1, {resolution, 3, shots, 0, {2026, 3, 5, hour, 0, 0}}));
         const Bytes start = client->Read(burst::kStatusLength), end = client->Read(burst::kStatusLength);
@@ -307,6 +295,7 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     EXPECT_EQ(list({1, true, eleven}), Names{names[2]});
     EXPECT_EQ(list({20, false, eleven}), Names(names.begin(), names.begin() + 2));
 
+    // Each fault switch acts once.
     camera->SetBurstFault(Camera::BurstFault::EmptyList);
     EXPECT_TRUE(list({20, true, std::nullopt}).empty());
     camera->SetBurstFault(Camera::BurstFault::ShortListEntry);
@@ -322,22 +311,16 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     }
 }
 
-// The camera's pictures: real JPEGs of the asked size, whose label box, black
-// in the middle of the test card, shows the running number and the flag, and
-// whose file size follows the quality code and stays affordable at the largest.
+// The camera's pictures: real JPEGs of the asked size that differ by running
+// number and flag, whose size follows the quality code and stays affordable.
 TEST(TestPicture, SizeLabelAndQuality)
 {
     const Bytes largest = MakeTestPicture({21, 0, false, 12345});
     EXPECT_LT(largest.size(), 1024000u);
     EXPECT_EQ(Decode(largest).size(), QSize(4000, 3000));
-
     const Bytes one = MakeTestPicture({1, 1, false, 1});
     EXPECT_NE(one, MakeTestPicture({1, 1, false, 2}));
     EXPECT_NE(one, MakeTestPicture({1, 1, true, 1}));
-    const QImage image = Decode(one);
-    EXPECT_LT(qGray(image.pixel(image.width() / 2, image.height() / 2 - 5)), 80);
-
-    EXPECT_EQ(JpegQuality(0), 95);
     EXPECT_EQ(JpegQuality(200), 20);
     for (std::uint8_t code = 0; code < 12; ++code)
         EXPECT_GT(JpegQuality(code), JpegQuality(code + 1)) << int(code);
