@@ -1,8 +1,7 @@
 #pragma once
 
-// The built qzr-console, run headless under a script in a temporary
-// directory, as a production line runs it, against the simulated camera: to
-// its end, or in the background while the test plays the camera's part.
+// The built qzr-console run headless under a script in a temporary directory,
+// to its end or in the background while the test plays the camera's part.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -47,8 +46,7 @@ inline std::size_t SavedPictures(const fs::path& folder, const sim::Camera& came
     return count;
 }
 
-// A simulated camera on a pseudo-terminal, started; it sends as fast as the
-// line takes its bytes unless `pacing`.
+// A simulated camera on a pseudo-terminal, started; paced at the line rate if `pacing`.
 inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32_t baud = 115200, bool pacing = false,
                                                 const std::string& link = "")
 {
@@ -58,11 +56,9 @@ inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32
     return camera;
 }
 
-// A program run as a child in `dir` with `config` as its settings directory,
-// reading `in`, writing to `stem`.out and .err; killed by its alarm after
-// 100 s, and when dropped while it runs. It inherits no other descriptor: a
-// console that kept the camera's side of the line open would never see the
-// camera vanish.
+// A program run in `dir` with `config` as its settings directory, reading `in`,
+// writing `stem`.out and .err, killed by its alarm after 100 s or when dropped.
+// It inherits no descriptor: one that held the camera's side would hide a hang-up.
 class Child {
 public:
     Child(const fs::path& dir, std::vector<std::string> argv, const fs::path& config, const fs::path& in,
@@ -125,9 +121,8 @@ struct RunResult {
     std::string out, err;
 };
 
-// A temporary directory: `work` is the console's working directory, `config`
-// its settings directory (XDG_CONFIG_HOME, so that no run reads or writes the
-// user's own settings); scripts and captured output lie beside them.
+// A temporary directory: Work() for the console, Config() for its settings (never
+// the user's), scripts and captured output beside them.
 class ConsoleRun {
 public:
     ConsoleRun()
@@ -148,9 +143,8 @@ public:
     // The console's settings file (factory marker and setting counter).
     fs::path SettingsFile() const { return Config() / "qzr" / "no.conf"; }
 
-    // Starts `qzr-console --headless` in Work() on `script`, kept as
-    // Root()/`name`.script and given as a file, or on standard input when
-    // `args` (put after it) are given; its output goes to Root()/`name`.out and .err.
+    // Starts `qzr-console --headless` on Root()/`name`.script, given as a file, or
+    // on standard input with `args`; output to Root()/`name`.out and .err.
     std::unique_ptr<Child> Start(const std::string& name, const std::string& script, std::vector<std::string> args = {})
     {
         const fs::path file = m_root / (name + ".script");
@@ -160,9 +154,8 @@ public:
         return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file, m_root / name);
     }
 
-    // Runs the console on `script` to its end. With `camsim` options,
-    // qzr-camsim runs meanwhile as a program of its own, in Work(), serving at
-    // Root()/camera and logging to Root()/camsim.err.
+    // Runs the console on `script` to its end; with `camsim` options, qzr-camsim
+    // serves meanwhile at Root()/camera, logging to Root()/camsim.err.
     RunResult Script(const std::string& script, std::vector<std::string> camsim = {})
     {
         std::unique_ptr<Child> camera;

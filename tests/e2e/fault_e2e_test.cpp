@@ -1,9 +1,8 @@
-// The built qzr-console, headless under a script, against a simulated camera
-// that misbehaves while the script runs: its side of the line vanishes in the
-// middle of a transfer and comes back on the same device name, it talks at
-// another rate, it sends a megabyte of noise, a second console wants its port.
-// The console lives on, says what happened, saves no damaged picture, keeps
-// its memory flat, and takes a picture once the camera behaves again.
+// The built qzr-console against a simulated camera that misbehaves: its line
+// vanishes mid-transfer and comes back, it talks at another rate, it sends a
+// megabyte of noise, a second console wants its port. The console lives on,
+// says what happened, saves no damaged picture, keeps its memory flat, and
+// takes a picture after.
 #include <random>
 
 #include "sim/picture.h"

