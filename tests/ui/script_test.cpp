@@ -160,39 +160,35 @@ TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
     }
 }
 
-// A window that ends by itself ends a wait early; no command after it runs.
-TEST(Script, WindowEndingDuringAWait)
+// How the windows end: by themselves during a wait (no command after it runs),
+// by a failure (inside a child, whose main window's controls are not there:
+// the child is cancelled first), or at the end of the input, status 0.
+TEST(Script, WindowsEndByThemselvesOnAFailureOrWithTheInput)
 {
     const auto endAtThree = Ticking([](CTestDlg& dlg, int tick) {
         if (tick == 3)
             dlg.EndDialog(ui::IDOK);
     });
-    const ScriptRun waited = RunScriptOn("wait 1000\nsync\n", endAtThree);
-    EXPECT_EQ(waited.status, 0);
-    EXPECT_EQ(waited.out, "app: started\n");
-    EXPECT_EQ(waited.log, (Lines{"timer 1", "timer 1", "timer 1"}));
-
-    const ScriptRun until = RunScriptOn("until 103 never 1000\n", endAtThree);
-    EXPECT_EQ(until.status, 1);
-    EXPECT_NE(until.err.find("the window closed"), std::string::npos) << until.err;
-}
-
-// While a child is up the main window's controls are not there; a failure
-// closes the child with Cancel, then the main window.
-TEST(Script, WindowsCloseWhenTheScriptFailsOrEnds)
-{
-    const ScriptRun failed = RunScriptOn("click 118\nprint 103\nclick 1\n");
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("line 2: unknown id 103"), std::string::npos) << failed.err;
-    EXPECT_EQ(failed.log, (Lines{"child 2", "cancel"}));
-
-    // The input ends, in the child or in the main window: every window closes, status 0.
-    const std::pair<const char*, Lines> ends[] = {
-        {"click 118\n", {"child 2", "cancel"}}, {"click 115\n", {"go", "cancel"}}, {"", {"cancel"}}};
-    for (const auto& [script, log] : ends) {
-        const ScriptRun ended = RunScriptOn(script);
-        EXPECT_EQ(ended.status, 0) << script;
-        EXPECT_EQ(ended.log, log) << script;
+    const struct {
+        std::string script;
+        bool endsAtThree;
+        int status;
+        std::string err;
+        Lines log;
+    } cases[] = {
+        {"wait 1000\nsync\n", true, 0, "", {"timer 1", "timer 1", "timer 1"}},
+        {"until 103 never 1000\n", true, 1, "line 1: the window closed", {"timer 1", "timer 1", "timer 1"}},
+        {"click 118\nprint 103\nclick 1\n", false, 1, "line 2: unknown id 103", {"child 2", "cancel"}},
+        {"click 118\n", false, 0, "", {"child 2", "cancel"}},
+        {"click 115\n", false, 0, "", {"go", "cancel"}},
+        {"", false, 0, "", {"cancel"}},
+    };
+    for (const auto& c : cases) {
+        const ScriptRun run = RunScriptOn(c.script, c.endsAtThree ? endAtThree : nullptr);
+        EXPECT_EQ(run.status, c.status) << c.script;
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.script;
+        EXPECT_EQ(run.out, "app: started\n") << c.script;
+        EXPECT_EQ(run.log, c.log) << c.script;
     }
 }
 
