@@ -128,13 +128,14 @@ std::unique_ptr<WindowRig> MakeRig() { return std::make_unique<QtRig>(); }
 
 namespace {
 
+using QtWindow = WindowContract;
+
 // Controls stand where the template puts them; line ends survive a multi-line
-// box; a press reaches the window where no control takes it; repaints merge.
-TEST(QtWindow, LayoutWidgetsAndPaints)
+// box; a press reaches the window where no control takes it; repaints merge; a
+// progress bar shows a transfer's figures and fill, and is empty between.
+TEST_F(QtWindow, LayoutWidgetsAndPaints)
 {
-    QtRig rig;
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
+    rig->Run(dlg, [&] {
         qtui::QtWindowPeer& peer = QtRig::Peer(dlg);
         EXPECT_EQ(peer.Widget()->windowTitle(), "Test window");
         EXPECT_EQ(peer.ControlWidget(IDC_MODE_B)->geometry(), QRect(96, 144, 40, 20));
@@ -154,46 +155,9 @@ TEST(QtWindow, LayoutWidgetsAndPaints)
         dlg.Invalidate(true);
         dlg.Invalidate(false);
         EXPECT_EQ(dlg.m_nPaints, 1);
-        rig.Wait(0);
+        rig->Wait(0);
         EXPECT_EQ(dlg.m_nPaints, 2);
-    });
-    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"down 470,330", "down 300,50"}));
-}
 
-// Escape, Enter and the close box end only a window with OK or Cancel.
-TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
-{
-    static constexpr ui::ControlTemplate kControls[] = {{IDC_GO, ControlKind::PushButton, "Go", 4, 4, 40, 13}};
-    static constexpr ui::DialogTemplate kBare = {902, "Bare", 100, 30, kControls};
-    QtRig rig;
-    ui::CDialog bare(kBare);
-    rig.Run(bare, [&] {
-        for (int key : {Qt::Key_Escape, Qt::Key_Return})
-            Key(QtRig::Peer(bare).Widget(), key);
-        EXPECT_TRUE(QtRig::Peer(bare).Widget()->isVisible());
-    });
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
-        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), 0 /* the close box */}) {
-            rig.RunChild(dlg, IDC_CHILD, [&] {
-                QWidget* child = QApplication::activeModalWidget();
-                if (key)
-                    Key(child, key);
-                else
-                    child->close();
-                EXPECT_FALSE(child->isVisible());
-            });
-        }
-    });
-    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
-}
-
-// A progress bar shows a transfer's figures and fill, and is empty between.
-TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
-{
-    QtRig rig;
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
         auto* bar = QtRig::Control<QProgressBar>(dlg, IDC_PROGRESS);
         EXPECT_FALSE(bar->isTextVisible());
         dlg.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
@@ -204,6 +168,33 @@ TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
         EXPECT_FALSE(bar->isTextVisible());
         EXPECT_EQ(bar->value(), bar->minimum() - 1) << "reset: empty";
     });
+    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"down 470,330", "down 300,50"}));
+}
+
+// Escape, Enter and the close box end only a window with OK or Cancel.
+TEST_F(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
+{
+    static constexpr ui::ControlTemplate kControls[] = {{IDC_GO, ControlKind::PushButton, "Go", 4, 4, 40, 13}};
+    static constexpr ui::DialogTemplate kBare = {902, "Bare", 100, 30, kControls};
+    ui::CDialog bare(kBare);
+    rig->Run(bare, [&] {
+        for (int key : {Qt::Key_Escape, Qt::Key_Return})
+            Key(QtRig::Peer(bare).Widget(), key);
+        EXPECT_TRUE(QtRig::Peer(bare).Widget()->isVisible());
+    });
+    rig->Run(dlg, [&] {
+        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), 0 /* the close box */}) {
+            rig->RunChild(dlg, IDC_CHILD, [&] {
+                QWidget* child = QApplication::activeModalWidget();
+                if (key)
+                    Key(child, key);
+                else
+                    child->close();
+                EXPECT_FALSE(child->isVisible());
+            });
+        }
+    });
+    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
 }
 
 TEST(QtConversions, DateTimeFormatsAndFileFilters)
