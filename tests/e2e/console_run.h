@@ -1,8 +1,7 @@
 #pragma once
 
-// The built qzr-console, run headless under a script in a temporary
-// directory, as a production line runs it, against the simulated camera: to
-// its end, or in the background while the test plays the camera's part.
+// The built qzr-console run headless under a script in a temporary directory,
+// to its end or in the background while the test plays the camera's part.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -47,8 +46,7 @@ inline std::size_t SavedPictures(const fs::path& folder, const sim::Camera& came
     return count;
 }
 
-// A simulated camera on a pseudo-terminal, started; it sends as fast as the
-// line takes its bytes unless `pacing`.
+// A simulated camera on a pseudo-terminal, started; paced at the line rate if `pacing`.
 inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32_t baud = 115200, bool pacing = false,
                                                 const std::string& link = "")
 {
@@ -58,63 +56,53 @@ inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32
     return camera;
 }
 
-// A program run as a child in `dir` with `config` as its settings directory,
-// reading `in`, writing to `stem`.out and .err; killed if it still runs when
-// dropped. It inherits no other descriptor: a console that kept the camera's
-// side of the line open would never see the camera vanish.
+// A program run in `dir` with `config` as its settings directory, reading `in`,
+// writing `stem`.out and .err, killed by its alarm after 100 s or when dropped.
+// It inherits no descriptor: one that held the camera's side would hide a hang-up.
 class Child {
 public:
-    Child(const fs::path& dir, const std::vector<std::string>& argv, const fs::path& config, const fs::path& in,
+    Child(const fs::path& dir, std::vector<std::string> argv, const fs::path& config, const fs::path& in,
           const fs::path& stem)
         : m_out(stem.string() + ".out")
     {
         std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
+        for (std::string& arg : argv)
+            args.push_back(arg.data());
         args.push_back(nullptr);
-        const std::string where = dir.string(), settings = config.string(), input = in.string(), output = m_out.string(),
-                          errors = stem.string() + ".err";
+        const std::string errors = stem.string() + ".err";
         m_pid = ::fork();
         if (m_pid != 0)
             return;
-        ::dup2(::open(input.c_str(), O_RDONLY), 0);
-        ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(in.c_str(), O_RDONLY), 0);
+        ::dup2(::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         ::close_range(3, ~0U, 0);
-        ::setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
-        if (::chdir(where.c_str()) == 0)
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        ::alarm(100);
+        if (::chdir(dir.c_str()) == 0)
             ::execv(args[0], args.data());
         ::_exit(127);
     }
     ~Child() { Stop(SIGKILL); }
-    bool Started() const { return m_pid > 0; }
-    // Waits for the end, killing the program after `limit`; false when it had to be killed.
-    bool Wait(std::chrono::seconds limit = 100s)
+    // Waits for the end; false when the program was killed.
+    bool Wait()
     {
-        for (const auto deadline = std::chrono::steady_clock::now() + limit; Started() && !m_done;) {
+        if (m_pid > 0 && !m_done) {
             int status = 0;
             rusage usage{};
-            if (::wait4(m_pid, &status, WNOHANG, &usage) == m_pid) {
-                m_done = true;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                m_peakKb = usage.ru_maxrss;
-                return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                Stop(SIGKILL);
-            else
-                std::this_thread::sleep_for(20ms);
+            m_done = ::wait4(m_pid, &status, 0, &usage) == m_pid;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            m_peakKb = usage.ru_maxrss;
         }
-        return false;
+        return m_status >= 0;
     }
-    // Ends the program with `signal` (if it still runs) and reaps it.
+    // Ends the program with `signal` if it still runs.
     void Stop(int signal)
     {
-        if (Started() && !m_done) {
+        if (m_pid > 0 && !m_done) {
             ::kill(m_pid, signal);
-            ::waitpid(m_pid, nullptr, 0);
+            Wait();
         }
-        m_done = true;
     }
     std::string Output() const { return ReadFile(m_out); }
     int Status() const { return m_status; }
@@ -133,9 +121,8 @@ struct RunResult {
     std::string out, err;
 };
 
-// A temporary directory: `work` is the console's working directory, `config`
-// its settings directory (XDG_CONFIG_HOME, so that no run reads or writes the
-// user's own settings); scripts and captured output lie beside them.
+// A temporary directory: Work() for the console, Config() for its settings (never
+// the user's), scripts and captured output beside them.
 class ConsoleRun {
 public:
     ConsoleRun()
@@ -156,9 +143,8 @@ public:
     // The console's settings file (factory marker and setting counter).
     fs::path SettingsFile() const { return Config() / "qzr" / "no.conf"; }
 
-    // Starts `qzr-console --headless` in Work() on `script`, kept as
-    // Root()/`name`.script and given as a file, or on standard input when
-    // `args` (put after it) are given; its output goes to Root()/`name`.out and .err.
+    // Starts `qzr-console --headless` on Root()/`name`.script, given as a file, or
+    // on standard input with `args`; output to Root()/`name`.out and .err.
     std::unique_ptr<Child> Start(const std::string& name, const std::string& script, std::vector<std::string> args = {})
     {
         const fs::path file = m_root / (name + ".script");
@@ -168,9 +154,8 @@ public:
         return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file, m_root / name);
     }
 
-    // Runs the console on `script` to its end. With `camsim` options,
-    // qzr-camsim runs meanwhile as a program of its own, in Work(), serving at
-    // Root()/camera and logging to Root()/camsim.err.
+    // Runs the console on `script` to its end; with `camsim` options, qzr-camsim
+    // serves meanwhile at Root()/camera, logging to Root()/camsim.err.
     RunResult Script(const std::string& script, std::vector<std::string> camsim = {})
     {
         std::unique_ptr<Child> camera;

@@ -1,8 +1,7 @@
-// Each subsystem end to end: the built qzr-console under a headless script, as
-// a production line runs it, against the simulated camera over a
-// pseudo-terminal. The details are the window tests'; here the console, the
-// script driver and the camera meet. Controls: 1013 port, 1007 Open Comms,
-// 1008 Close Comms, 1009 Snapshot, 1024 log, 1036 status, 1129 Save.
+// Each subsystem end to end: the built qzr-console under a script against the
+// simulated camera (pictures in each transfer mode: fault_e2e_test.cpp).
+// Controls: 1013 port, 1007 Open Comms, 1008 Close Comms, 1009 Snapshot,
+// 1024 log, 1036 status, 1129 Save.
 #include <algorithm>
 #include <future>
 #include <random>
@@ -17,33 +16,8 @@ namespace {
 
 std::string Open(const sim::Camera& camera) { return "set 1013 " + camera.DevicePath() + "\nclick 1007\n"; }
 
-// A picture lands in the working directory exactly as the camera made it,
-// whole or in sub-packets of either protocol (1106 Sub-packet, 1140
-// Simplified, 1133 packet size, 1124 resolution).
-TEST(CaptureEndToEnd, SavedPictureIsTheCamerasJpeg)
-{
-    const struct {
-        const char *resolution, *mode, *log;
-    } cases[] = {
-        {"640x480", "", "---OK"},
-        {"320x240", "check 1106 1\ncheck 1140 0\nset 1133 512\n", "Get last packet"},
-        {"320x240", "check 1106 1\nset 1133 1024\n", "OK   show picture"},
-    };
-    for (const auto& [resolution, mode, log] : cases) {
-        SCOPED_TRACE(std::string(resolution) + " " + mode);
-        const auto camera = StartCamera();
-        ConsoleRun console;
-        const RunResult run = console.Script(Open(*camera) + "check 1129 1\nselect 1124 " + resolution + "\n" + mode +
-                                             "click 1009\nuntil 1036 show JPG 20000\nprint 1024\n");
-        ASSERT_EQ(run.status, 0) << run.err << run.out;
-        EXPECT_NE(run.out.find(std::string("picture: ") + resolution), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find(log), std::string::npos) << run.out;
-        EXPECT_EQ(SavedPictures(console.Work(), *camera), 1u) << run.out;
-    }
-}
-
 // The first failing line ends the run with status 1 and its reason.
-TEST(CaptureEndToEnd, UnknownControlStopsTheScript)
+TEST(ScriptEndToEnd, UnknownControlStopsTheScript)
 {
     const RunResult run = ConsoleRun().Script("print 1036\nclick 4242\nprint 1024\n");
     EXPECT_EQ(run.status, 1);
@@ -51,8 +25,7 @@ TEST(CaptureEndToEnd, UnknownControlStopsTheScript)
     EXPECT_EQ(run.out, "1036=\n") << "nothing after the failing line";
 }
 
-// A burst of 3 a second apart, its end awaited, the latest pictures listed,
-// the second fetched and drawn at the area's height; then a quick shot.
+// A burst of 3, the latest listed, the second fetched and drawn; then a quick shot.
 TEST(BurstEndToEnd, BurstListFetchAndQuickShot)
 {
     const auto camera = StartCamera();
@@ -67,11 +40,8 @@ TEST(BurstEndToEnd, BurstListFetchAndQuickShot)
                            "\npicture: 160x120 at 112,24,580,435\npicture: 640x480 at 0,0,800,490\n");
 }
 
-// A camera whose settings nobody remembers is found by "Check" and tells its
-// serial number, production date and model; it then becomes camera 2 at a
-// rate typed into the setting-rate combo that termios has no name for, saved.
-// The console reads it back at that rate and counts it in the workstation's
-// settings.
+// A forgotten camera is found by "Check" and tells what it is; it becomes camera
+// 2 at a typed rate termios has no name for, read back and counted.
 TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
 {
     const auto camera = StartCamera(9, 57600);
@@ -100,9 +70,8 @@ TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
     EXPECT_NE(settings.find("\nkey=4711\n"), std::string::npos) << settings;
 }
 
-// A 300 KB program goes to the built qzr-camsim, which asks for the packets in
-// a random order with repeats and lets one request go unanswered; the program
-// it writes out is the file, byte for byte.
+// qzr-camsim asks for a 300 KB program out of order, one request lost, and
+// writes out the file byte for byte.
 TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
 {
     ConsoleRun console;
@@ -124,11 +93,9 @@ TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
     EXPECT_TRUE(std::regex_match(run.out, shown)) << run.out;
     EXPECT_TRUE(ReadFile(console.Root() / "out.bin") == program) << log;
     EXPECT_NE(log.find("no packet 40 in time, asking again"), std::string::npos) << log;
-    EXPECT_NE(log.find("complete: 307200 bytes"), std::string::npos) << log;
 }
 
-// The operator focuses by hand until the value has peaked, then stops and
-// takes the picture: the values shown rose to one peak and fell again.
+// Focusing by hand past the peak shows values that rise and fall; then a picture.
 TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
 {
     const auto camera = StartCamera(1, 115200, /*pacing=*/true);
@@ -159,9 +126,7 @@ TEST(LensEndToEnd, ManualFocusPastThePeakThenStopAndSnapshot)
     EXPECT_LE(lens.focusPolls - values.size(), 1u) << "only a poll sent as focusing stopped may go unshown";
 }
 
-// Motion Detection, Central, two corner cells marked over an imported
-// picture, density 2, OK: the camera holds that area, and its alarm (as
-// camera 7) shows in the log box.
+// An area marked over an imported picture reaches the camera; its alarm the log box.
 TEST(MotionEndToEnd, AreaReachesTheCameraAndItsAlarmTheLogBox)
 {
     const auto camera = StartCamera();

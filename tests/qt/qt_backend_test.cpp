@@ -1,6 +1,5 @@
 // The desktop backend on Qt's offscreen platform: the window contract on it,
-// and what only it does: the layout from the template, Qt's own widgets, posted
-// repaints, Escape and Enter, the progress bar.
+// and the layout, Qt's own widgets, posted repaints, keys, the progress bar.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -129,15 +128,14 @@ std::unique_ptr<WindowRig> MakeRig() { return std::make_unique<QtRig>(); }
 
 namespace {
 
-// Controls stand where the template puts them (two pixels a dialog unit, as
-// the contract's client rectangle has it), a closed combo one line high; a multi-line box gives back the line ends it got;
-// a press reaches the window only where no control takes it. A shown window is
-// painted once; asked-for repaints wait for the handler to return and merge.
-TEST(QtWindow, LayoutWidgetsAndPaints)
+using QtWindow = WindowContract;
+
+// Controls stand where the template puts them; line ends survive a multi-line
+// box; a press reaches the window where no control takes it; repaints merge; a
+// progress bar shows a transfer's figures and fill, and is empty between.
+TEST_F(QtWindow, LayoutWidgetsAndPaints)
 {
-    QtRig rig;
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
+    rig->Run(dlg, [&] {
         qtui::QtWindowPeer& peer = QtRig::Peer(dlg);
         EXPECT_EQ(peer.Widget()->windowTitle(), "Test window");
         EXPECT_EQ(peer.ControlWidget(IDC_MODE_B)->geometry(), QRect(96, 144, 40, 20));
@@ -157,48 +155,9 @@ TEST(QtWindow, LayoutWidgetsAndPaints)
         dlg.Invalidate(true);
         dlg.Invalidate(false);
         EXPECT_EQ(dlg.m_nPaints, 1);
-        rig.Wait(0);
+        rig->Wait(0);
         EXPECT_EQ(dlg.m_nPaints, 2);
-    });
-    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"down 470,330", "down 300,50"}));
-}
 
-// Escape and Enter do not end a window that has neither OK nor Cancel; one
-// with them ends on Escape, Enter (its default button) and its close box.
-TEST(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
-{
-    static constexpr ui::ControlTemplate kControls[] = {{IDC_GO, ControlKind::PushButton, "Go", 4, 4, 40, 13}};
-    static constexpr ui::DialogTemplate kBare = {902, "Bare", 100, 30, kControls};
-    QtRig rig;
-    ui::CDialog bare(kBare);
-    rig.Run(bare, [&] {
-        for (int key : {Qt::Key_Escape, Qt::Key_Return})
-            Key(QtRig::Peer(bare).Widget(), key);
-        EXPECT_TRUE(QtRig::Peer(bare).Widget()->isVisible());
-    });
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
-        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), 0 /* the close box */}) {
-            rig.RunChild(dlg, IDC_CHILD, [&] {
-                QWidget* child = QApplication::activeModalWidget();
-                if (key)
-                    Key(child, key);
-                else
-                    child->close();
-                EXPECT_FALSE(child->isVisible());
-            });
-        }
-    });
-    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
-}
-
-// A progress bar shows a transfer's figures, its fill to a thousandth, and is
-// empty while none runs.
-TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
-{
-    QtRig rig;
-    CTestDlg dlg;
-    rig.Run(dlg, [&] {
         auto* bar = QtRig::Control<QProgressBar>(dlg, IDC_PROGRESS);
         EXPECT_FALSE(bar->isTextVisible());
         dlg.SetProgress(IDC_PROGRESS, ui::Progress{1808, 10000, 4500});
@@ -209,6 +168,33 @@ TEST(QtWindow, ProgressBarShowsTheTransfersFigures)
         EXPECT_FALSE(bar->isTextVisible());
         EXPECT_EQ(bar->value(), bar->minimum() - 1) << "reset: empty";
     });
+    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"down 470,330", "down 300,50"}));
+}
+
+// Escape, Enter and the close box end only a window with OK or Cancel.
+TEST_F(QtWindow, EscapeAndEnterCloseOnlyWindowsWithOkOrCancel)
+{
+    static constexpr ui::ControlTemplate kControls[] = {{IDC_GO, ControlKind::PushButton, "Go", 4, 4, 40, 13}};
+    static constexpr ui::DialogTemplate kBare = {902, "Bare", 100, 30, kControls};
+    ui::CDialog bare(kBare);
+    rig->Run(bare, [&] {
+        for (int key : {Qt::Key_Escape, Qt::Key_Return})
+            Key(QtRig::Peer(bare).Widget(), key);
+        EXPECT_TRUE(QtRig::Peer(bare).Widget()->isVisible());
+    });
+    rig->Run(dlg, [&] {
+        for (int key : {int(Qt::Key_Escape), int(Qt::Key_Return), 0 /* the close box */}) {
+            rig->RunChild(dlg, IDC_CHILD, [&] {
+                QWidget* child = QApplication::activeModalWidget();
+                if (key)
+                    Key(child, key);
+                else
+                    child->close();
+                EXPECT_FALSE(child->isVisible());
+            });
+        }
+    });
+    EXPECT_EQ(dlg.m_log, (std::vector<std::string>{"child 2", "child 1", "child 2"}));
 }
 
 TEST(QtConversions, DateTimeFormatsAndFileFilters)

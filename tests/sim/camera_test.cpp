@@ -1,6 +1,5 @@
-// The simulated camera, driven through its pseudo-terminal as the console
-// drives a real one: raw line, frames in, replies read with poll(). Each
-// subsystem's side is checked end to end too (tests/e2e/).
+// The simulated camera through its pseudo-terminal, as the console drives a
+// real one; each subsystem's side is checked end to end too (tests/e2e/).
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -51,8 +50,7 @@ protected:
         client = std::make_unique<RawClient>(camera->DevicePath(), options.baud);
     }
 
-    // Sends a request at a line setting the camera does not share and waits
-    // until it has taken the bytes in, so that the line can be changed after.
+    // Sends a request the camera will not understand and waits until it took the bytes in.
     void SendNotUnderstood(const Bytes& frame)
     {
         const std::size_t before = camera->Stats().bytesNotUnderstood;
@@ -71,42 +69,34 @@ protected:
     std::unique_ptr<RawClient> client;
 };
 
-// At another rate or frame format a request is noise and the camera's output
-// garbled; at the camera's own the request is answered, once.
-TEST_F(CameraTest, OnlyTheCamerasLineSettingsAreUnderstood)
-{
-    for (const auto& [rate, twoStopBits] : std::initializer_list<std::pair<std::uint32_t, bool>>{
-             {57600, true}, {230400, true}, {115200, false}}) {
-        SCOPED_TRACE(testing::Message() << rate << (twoStopBits ? "" : " one stop bit"));
-        Restart();
-        client->SetLine(rate, twoStopBits);
-        SendNotUnderstood(BuildQueryIdRequest());
-        client->SetLine(115200);
-        EXPECT_EQ(ParseQueryIdReply(Query()), 1);
-        EXPECT_TRUE(client->ReadQuiet().empty());
-        EXPECT_EQ(camera->Stats().framesReceived, 1u);
-    }
-    client->SetLine(57600);
-    camera->SendText("abc");
-    const Bytes got = client->Read(3);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_NE(got, Bytes({'a', 'b', 'c'}));
-}
-
-TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
+// Only the camera's own line settings are understood (a request at others is
+// noise, its output to them garbled); a saved ID and rate survive a restart.
+TEST_F(CameraTest, HearsItsOwnLineSettingsAndKeepsWhatItSaved)
 {
     const auto state = std::filesystem::temp_directory_path() / ("qzr-sim-state-" + std::to_string(::getpid()));
     std::filesystem::remove(state);
     Restart(state.string());
+    client->SetLine(115200, false);
+    SendNotUnderstood(BuildQueryIdRequest());
+    client->SetLine(115200);
     client->SendFrame(BuildSetIdRequest(1, 7));
     client->SendFrame(BuildSetBaudRequest(7, BaudCodeFromText("57600"), true));
     ASSERT_TRUE(camera->WaitForFrames(2));
     camera->Stop();
 
     Restart(state.string());
+    SendNotUnderstood(BuildQueryIdRequest());
     client->SetLine(57600);
     EXPECT_EQ(ParseQueryIdReply(Query()), 7);
+    EXPECT_TRUE(client->ReadQuiet().empty()) << "answered once";
+    client->SetLine(230400);
+    camera->SendText("abc");
+    const Bytes got = client->Read(3);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_NE(got, Bytes({'a', 'b', 'c'}));
+
     // A rate set without saving is gone after the restart.
+    client->SetLine(57600);
     client->SendFrame(BuildSetBaudRequest(7, BaudCodeFromText("9600"), false));
     ASSERT_TRUE(camera->WaitForFrames(2));
     EXPECT_EQ(camera->CurrentBaud(), 9600u);
@@ -116,7 +106,6 @@ TEST_F(CameraTest, SavedIdAndRateSurviveARestart)
     std::filesystem::remove(state);
 }
 
-// Free text, the test-shot trigger and the announcement of a new picture.
 TEST_F(CameraTest, SendsTextTriggerAndAnnouncementOnDemand)
 {
     camera->SendText("senser ok\n");
@@ -154,9 +143,7 @@ TEST_F(CameraTest, RequestsAreFoundHoweverTheLineCutsThem)
     EXPECT_EQ(camera->Stats().framesReceived, 3u);
 }
 
-// An OSD text and a motion area are kept, not answered: the area of a frame
-// with its CRC, not of one with the fixed tail (the area's way from the
-// console and its alarms are checked end to end). A silent camera still hears.
+// An OSD text and a motion area with its CRC are kept, not answered; a silent camera still hears.
 TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
 {
     const std::uint8_t text[] = {'A', 'B'};
@@ -177,8 +164,7 @@ TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
     EXPECT_EQ(ParseQueryIdReply(Query()), 1);
 }
 
-// The camera keeps reading requests while a long reply waits for the console
-// to read: the pty holds only a few kilobytes.
+// Requests are heard while a long reply waits for the console to read it.
 TEST_F(CameraTest, KeepsListeningWhileALongReplyIsStuck)
 {
     client->SendFrame(BuildSnapshotRequest(1, 21, 0));
@@ -191,9 +177,9 @@ TEST_F(CameraTest, KeepsListeningWhileALongReplyIsStuck)
     EXPECT_EQ(ParseQueryIdReply(std::span(all).subspan(whole)), 1);
 }
 
-// Each fault on the next replies, as the console reads the replies to the
-// queries that follow: the bytes, and at most how many come in the first read.
-TEST_F(CameraTest, FaultsOnTheNextReplies)
+// Each fault switch does what its name says to the next reply only: the bytes
+// as read, and at most how many come in the first read (0: none for 100 ms).
+TEST_F(CameraTest, EachFaultActsOnTheNextReplyOnly)
 {
     const Bytes good = BuildQueryIdReply(1, 6);
     Bytes badCrc = good, longer = good;
@@ -202,39 +188,31 @@ TEST_F(CameraTest, FaultsOnTheNextReplies)
     const struct {
         const char* name;
         Fault fault;
-        int replies;
-        std::vector<Bytes> seen;
-        std::size_t firstRead = SIZE_MAX;  // 0: nothing for 100 ms
+        Bytes seen;
+        std::size_t firstRead = SIZE_MAX;
     } cases[] = {
-        {"dropped", Fault::DropReply(), 1, {{}, good}},
-        {"CRC corrupted twice", Fault::CorruptCrc(), 2, {badCrc, badCrc, good}},
-        {"2 bytes short", Fault::WrongLength(-2), 1, {Bytes(good.begin(), good.end() - 2), good}},
-        {"3 bytes long", Fault::WrongLength(3), 1, {longer, good}},
-        {"split in 4-byte pieces", Fault::SplitReply(4, 100ms), 1, {good}, 4},
-        {"delayed", Fault::DelayReply(300ms), 1, {good}, 0},
+        {"dropped", Fault::DropReply(), {}, 0},
+        {"CRC corrupted", Fault::CorruptCrc(), badCrc},
+        {"2 bytes short", Fault::WrongLength(-2), Bytes(good.begin(), good.end() - 2)},
+        {"3 bytes long", Fault::WrongLength(3), longer},
+        {"split in 4-byte pieces", Fault::SplitReply(4, 100ms), good, 4},
+        {"delayed", Fault::DelayReply(300ms), good, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        camera->AddFault(c.fault, c.replies);
-        for (const Bytes& expected : c.seen) {
-            const std::size_t frames = camera->Stats().framesReceived;
-            client->SendFrame(BuildQueryIdRequest());
-            ASSERT_TRUE(camera->WaitForFrames(frames + 1));
-            Bytes got;
-            if (!expected.empty()) {
-                got = client->ReadOnce(c.firstRead ? 5000 : 100).value_or(Bytes{});
-                EXPECT_LE(got.size(), c.firstRead);
-                const Bytes rest = client->Read(expected.size() - std::min(got.size(), expected.size()));
-                got.insert(got.end(), rest.begin(), rest.end());
-            }
-            EXPECT_EQ(got, expected);
-        }
+        camera->AddFault(c.fault);
+        client->SendFrame(BuildQueryIdRequest());
+        Bytes got = client->ReadOnce(c.firstRead ? 5000 : 100).value_or(Bytes{});
+        EXPECT_LE(got.size(), c.firstRead);
+        const Bytes rest = client->Read(c.seen.size() - std::min(got.size(), c.seen.size()));
+        got.insert(got.end(), rest.begin(), rest.end());
+        EXPECT_EQ(got, c.seen);
+        EXPECT_EQ(Query(), good) << "the reply after is whole";
         EXPECT_TRUE(client->ReadQuiet().empty());
     }
 }
 
-// The serial number and the model as read are checked end to end; here the
-// settings that change the model.
+// The settings that change the model (reading it is checked end to end).
 TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
 {
     camera->SetIdentity({0x12345678, 2098, 12, 1, false});
@@ -260,9 +238,7 @@ TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
     EXPECT_EQ(client->Read(10), BuildProductionDateNotice(1));
 }
 
-// Zoom and focus moved by the commands and told in the lens status, the done
-// replies once the motors have run, a focus value for every poll, the
-// switches recorded.
+// Zoom and focus move and report, done replies come once the motors ran, switches are kept.
 TEST_F(CameraTest, LensMovesReportsAndRecords)
 {
     EXPECT_EQ(Ask(BuildCheckLensRequest(1), lens::kStatusLength), BuildLensStatus(1, 0, 0));
@@ -284,12 +260,10 @@ TEST_F(CameraTest, LensMovesReportsAndRecords)
     EXPECT_EQ(identity.modelCode, 0x11) << "a cancel sets no model";
 }
 
-// Bursts store their pictures under their time and number, listed latest,
-// after or before a date; the fault switches act once.
+// Bursts keep their pictures by time and number, listed latest, after or before a date.
 TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
 {
-    // A burst of `shots` without pause, sent at `hour`:00:00 on 2026-03-05:
-    // the states of the two status frames.
+    // The states of the two status frames of a burst sent at `hour`:00:00 on 2026-03-05.
     const auto burst = [&](std::uint8_t resolution, std::uint8_t shots, int hour) {
         client->SendRaw(BuildBurstShootRequest(1, {resolution, 3, shots, 0, {2026, 3, 5, hour, 0, 0}}));
         const Bytes start = client->Read(burst::kStatusLength), end = client->Read(burst::kStatusLength);
@@ -314,6 +288,7 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     EXPECT_EQ(list({1, true, eleven}), Names{names[2]});
     EXPECT_EQ(list({20, false, eleven}), Names(names.begin(), names.begin() + 2));
 
+    // Each fault switch acts once.
     camera->SetBurstFault(Camera::BurstFault::EmptyList);
     EXPECT_TRUE(list({20, true, std::nullopt}).empty());
     camera->SetBurstFault(Camera::BurstFault::ShortListEntry);
@@ -329,22 +304,16 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     }
 }
 
-// The camera's pictures: real JPEGs of the asked size, whose label box, black
-// in the middle of the test card, shows the running number and the flag, and
-// whose file size follows the quality code and stays affordable at the largest.
+// The camera's pictures: real JPEGs of the asked size that differ by running
+// number and flag, whose size follows the quality code and stays affordable.
 TEST(TestPicture, SizeLabelAndQuality)
 {
     const Bytes largest = MakeTestPicture({21, 0, false, 12345});
     EXPECT_LT(largest.size(), 1024000u);
     EXPECT_EQ(Decode(largest).size(), QSize(4000, 3000));
-
     const Bytes one = MakeTestPicture({1, 1, false, 1});
     EXPECT_NE(one, MakeTestPicture({1, 1, false, 2}));
     EXPECT_NE(one, MakeTestPicture({1, 1, true, 1}));
-    const QImage image = Decode(one);
-    EXPECT_LT(qGray(image.pixel(image.width() / 2, image.height() / 2 - 5)), 80);
-
-    EXPECT_EQ(JpegQuality(0), 95);
     EXPECT_EQ(JpegQuality(200), 20);
     for (std::uint8_t code = 0; code < 12; ++code)
         EXPECT_GT(JpegQuality(code), JpegQuality(code + 1)) << int(code);

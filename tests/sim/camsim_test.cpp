@@ -44,10 +44,12 @@ struct Camsim {
     pid_t pid = std::atoi(Line().c_str());
 };
 
-TEST(Camsim, ServesAtTheLinkUntilTerminated)
+// Answers at its link as the camera and at the rate given, raises a motion
+// alarm on SIGUSR1 and every so often, and removes its link when terminated.
+TEST(Camsim, ServesAtTheLinkAndRaisesAlarmsUntilTerminated)
 {
     const auto link = std::filesystem::temp_directory_path() / ("qzr-camsim-" + std::to_string(::getpid()));
-    Camsim camsim("--id 12 --baud 57600 --link " + link.string());
+    Camsim camsim("--id 12 --baud 57600 --alarm-every 700 --alarm-id 9 --link " + link.string());
     ASSERT_EQ(camsim.Line(), link.string());
     {
         test::RawClient client(link.string(), 57600);
@@ -55,20 +57,13 @@ TEST(Camsim, ServesAtTheLinkUntilTerminated)
         const Bytes reply = client.Read(11);
         EXPECT_EQ(ParseQueryIdReply(reply), 12);
         EXPECT_TRUE(HasValidCrc(reply));
+        ::kill(camsim.pid, SIGUSR1);
+        EXPECT_EQ(client.Read(12, 400), BuildMotionAlarm(9)) << "at once";
+        EXPECT_EQ(client.Read(12), BuildMotionAlarm(9)) << "after 700 ms";
     }
     const int status = camsim.Terminate();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
-}
-
-// A motion alarm on SIGUSR1 and every so often, as the camera given.
-TEST(Camsim, RaisesMotionAlarms)
-{
-    Camsim camsim("--no-pacing --alarm-every 700 --alarm-id 9");
-    test::RawClient client(camsim.Line());
-    ::kill(camsim.pid, SIGUSR1);
-    EXPECT_EQ(client.Read(12, 400), BuildMotionAlarm(9)) << "at once";
-    EXPECT_EQ(client.Read(12), BuildMotionAlarm(9)) << "after 700 ms";
 }
 
 TEST(Camsim, RefusesUnknownOptionsAndRates)

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -66,11 +65,8 @@ void RawClient::SendRaw(const Bytes& bytes)
 Bytes RawClient::Read(std::size_t count, int timeoutMs)
 {
     Bytes out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        const auto got = left > 0 ? ReadOnce(static_cast<int>(left), count - out.size()) : std::nullopt;
+        const auto got = ReadOnce(timeoutMs, count - out.size());
         if (!got)
             break;
         out.insert(out.end(), got->begin(), got->end());
@@ -78,13 +74,7 @@ Bytes RawClient::Read(std::size_t count, int timeoutMs)
     return out;
 }
 
-Bytes RawClient::ReadQuiet(int quietMs)
-{
-    Bytes out;
-    while (const auto got = ReadOnce(quietMs))
-        out.insert(out.end(), got->begin(), got->end());
-    return out;
-}
+Bytes RawClient::ReadQuiet(int quietMs) { return Read(SIZE_MAX, quietMs); }
 
 std::optional<Bytes> RawClient::ReadOnce(int timeoutMs, std::size_t limit)
 {

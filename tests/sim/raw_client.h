@@ -25,7 +25,7 @@ public:
     void SendFrame(Bytes frame);
     void SendRaw(const Bytes& bytes);
 
-    // Reads until `count` bytes have come or `timeoutMs` has passed.
+    // Reads until `count` bytes have come or the line stays quiet for `timeoutMs`.
     Bytes Read(std::size_t count, int timeoutMs = 5000);
     // Whatever comes until the line stays quiet for `quietMs`.
     Bytes ReadQuiet(int quietMs = 150);

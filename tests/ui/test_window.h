@@ -1,8 +1,7 @@
 #pragma once
 
-// A small window with one control of every kind and a child window it opens;
-// and the window contract (window_contract_test.cpp), which each backend's
-// test program runs with a rig of its own.
+// A window with one control of every kind and a child, and the rig through
+// which each backend's test program runs the window contract on it.
 
 #include <gtest/gtest.h>
 
@@ -71,8 +70,7 @@ inline constexpr ui::ControlTemplate kChildControls[] = {
 };
 inline constexpr ui::DialogTemplate kChildTemplate = {901, "Child", 80, 40, kChildControls};
 
-// The child: hands its text back on OK; may run a timer of its own, or end
-// while it starts.
+// The child: hands its text back on OK; may run a timer, or end as it starts.
 class CChildDlg : public ui::CDialog {
 public:
     CChildDlg() : CDialog(kChildTemplate) {}
@@ -204,9 +202,7 @@ private:
     }
 };
 
-// How the contract suite reaches the backend of its test program, which
-// defines MakeRig(): showing a window, acting as the operator, letting time
-// pass and looking at what a window shows.
+// The backend of a test program (which defines MakeRig()) as the contract needs it.
 class WindowRig {
 public:
     virtual ~WindowRig() = default;
@@ -216,9 +212,8 @@ public:
     // Presses control `id`; `steps` run while the modal window it opens is up.
     virtual void RunChild(ui::CDialog& dialog, int id, const std::function<void()>& steps) = 0;
 
-    // The operator: a click, typing over an edit's or a combo's text, picking
-    // a combo item, double clicking a list row (-1: below the last row), an
-    // up-down control's arrow.
+    // The operator: click, type over a text, pick a combo item, double click a
+    // list row (-1: below the last), press an up-down arrow.
     virtual void Click(ui::CDialog& dialog, int id) = 0;
     virtual void Type(ui::CDialog& dialog, int id, std::string_view text) = 0;
     virtual void Choose(ui::CDialog& dialog, int id, int index) = 0;
@@ -227,8 +222,7 @@ public:
 
     // Runs the message loop for about `ms`: timers fire, asked-for repaints happen.
     virtual void Wait(unsigned ms) = 0;
-    // The colour drawn at client pixel `p` of the window, nullopt where nothing
-    // was drawn. Where a picture lies any colour may be given.
+    // The colour drawn at client pixel `p`, nullopt where nothing was; any over a picture.
     virtual std::optional<ui::Color> DrawnAt(ui::CDialog& dialog, ui::Point p) = 0;
 };
 
