@@ -13,11 +13,9 @@
 #include "protocol/commands.h"
 #include "protocol/crc_text.h"
 #include "protocol/firmware.h"
-#include "protocol/frame_stream.h"
 #include "protocol/lens.h"
 #include "protocol/model.h"
 #include "protocol/motion.h"
-#include "protocol/osd.h"
 #include "protocol/quick_shot.h"
 #include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
@@ -65,16 +63,6 @@ struct Fields {
     }
 };
 
-// A frame a decoder took is what the builder makes of the fields it read, but
-// for the check field: it takes nothing the builder could not have made.
-bool Rebuilds(const Bytes& built, Span input)
-{
-    return built.size() == input.size() && std::equal(built.begin(), built.end() - 2, input.begin());
-}
-#define QZR_REBUILT(verdict, parse, ...)          \
-    if ([[maybe_unused]] const auto r = parse(b)) \
-    (verdict).Keep(Rebuilds(__VA_ARGS__, b), #parse " takes only what " #__VA_ARGS__ " makes")
-
 void CheckEnvelope(Span b, Verdict& v)
 {
     const auto header = ParseFrameHeader(b);
@@ -119,12 +107,9 @@ void CheckWholePackage(Span b, Verdict& v)
     }
     // A JPEG start where the length belongs is what a header would read as 0xFFD8FF.
     QZR_KEEP(v, !SnapshotLengthMissing(b) || !header || header->pictureLength == 0xFFD8FF);
-    QZR_REBUILT(v, ParseSnapshotRequest, BuildSnapshotRequest(IdOf(b), r->resolution, r->quality));
 
-    // The input as a picture, and its fields as a request, built and read back.
+    // The input as a picture, built and read back.
     Fields f{b};
-    const PictureRequest request{f.Byte(), f.Byte()};
-    QZR_KEEP(v, ParseSnapshotRequest(BuildSnapshotRequest(f.Byte(), request.resolution, request.quality)) == request);
     const Bytes reply = BuildSnapshotReply(f.Byte(), b);
     const auto whole = SnapshotPicture(reply);
     QZR_KEEP(v, HasValidCrc(reply) && whole && std::ranges::equal(*whole, b));
@@ -184,79 +169,9 @@ void CheckSubPacketReplies(Span b, Verdict& v)
     }
 }
 
-void CheckRequests(Span b, Verdict& v)
-{
-    const std::uint8_t id = IdOf(b);
-    QZR_REBUILT(v, ParseSetPictureRequest, BuildSetPictureRequest(id, r->resolution, r->quality));
-    QZR_REBUILT(v, ParseSetPacketSizeRequest, BuildSetPacketSizeRequest(id, *r));
-    QZR_REBUILT(v, IsSubPacketStartRequest, BuildSubPacketStartRequest(id));
-    QZR_REBUILT(v, ParseGetPacketRequest, BuildGetPacketRequest(id, *r));
-    QZR_REBUILT(v, ParseSimpleSubPacketRequest, BuildSimpleSubPacketRequest(id, *r));
-    QZR_REBUILT(v, ParseSetIdRequest, BuildSetIdRequest(id, *r));
-    QZR_REBUILT(v, ParseSetBaudRequest, BuildSetBaudRequest(id, r->baudCode, r->save));
-    QZR_REBUILT(v, ParseOsdFrame, BuildOsdFrame(r->cameraId, r->x, r->y, r->size, r->text));
-    if (IsQueryIdRequest(b)) {
-        Bytes query = BuildQueryIdRequest();
-        query[frame::kIdOffset] = id;  // asked of any id
-        QZR_KEEP(v, Rebuilds(query, b));
-    }
-    if (const auto r = ParseReadImageRequest(b))
-        QZR_KEEP(v, r->offset <= 0xFFFFFFu && ParseReadImageRequest(BuildReadImageRequest(id, *r)) == *r);
-
-    // The console's requests of the input's fields, taken and read back.
-    Fields f{b};
-    const std::uint8_t cameraId = f.Byte(), x = f.Byte(), y = f.Byte();
-    const std::uint16_t word = f.Word();
-    const bool flag = f.Flag();
-    QZR_KEEP(v, ParseSetPictureRequest(BuildSetPictureRequest(cameraId, x, y)) == PictureRequest{x, y});
-    QZR_KEEP(v, ParseSetPacketSizeRequest(BuildSetPacketSizeRequest(cameraId, word)) == word);
-    QZR_KEEP(v, IsSubPacketStartRequest(BuildSubPacketStartRequest(cameraId)) && IsQueryIdRequest(BuildQueryIdRequest()));
-    QZR_KEEP(v, ParseGetPacketRequest(BuildGetPacketRequest(cameraId, word)) == word);
-    const SimpleSubPacketRequest simple{word, x, static_cast<std::uint8_t>(y % 100), flag};
-    QZR_KEEP(v, ParseSimpleSubPacketRequest(BuildSimpleSubPacketRequest(cameraId, simple)) == simple);
-    const ReadImageRequest read{f.Long() & 0xFFFFFF, word};
-    QZR_KEEP(v, ParseReadImageRequest(BuildReadImageRequest(cameraId, read)) == read);
-    QZR_KEEP(v, ParseSetIdRequest(BuildSetIdRequest(cameraId, x)) == x);
-    QZR_KEEP(v, ParseSetBaudRequest(BuildSetBaudRequest(cameraId, y, flag)) == SetBaudRequest{y, flag});
-    const OsdFrame osd{cameraId, word, x, y, Bytes(b.begin(), b.begin() + std::min<std::ptrdiff_t>(b.size(), kMaxOsdTextBytes))};
-    QZR_KEEP(v, ParseOsdFrame(BuildOsdFrame(cameraId, osd.x, osd.y, osd.size, osd.text)) == osd);
-}
-
-// The simulator's request reader on the input cut into pieces: it holds at
-// most one frame, hands out only whole frames, and gives back a frame fed whole.
-void CheckRequestReader(Span b, Verdict& v)
-{
-    if (b.empty())
-        return;
-    // The first byte sets the piece size and the largest payload.
-    const std::size_t piece = 1 + b[0] % 64, maxPayload = b[0] < 128 ? 4096 : b[0] % 32;
-    FrameAssembler assembler(maxPayload);
-    const auto checkFrames = [&](const std::vector<Bytes>& frames) {
-        for (const Bytes& frame : frames) {
-            const auto header = ParseFrameHeader(frame);
-            QZR_KEEP(v, header && header->payloadLength <= maxPayload &&
-                            frame.size() == header->payloadLength + frame::kOverhead);
-            const bool tail = frame[frame.size() - 2] == frame::kTail0 && frame.back() == frame::kTail1;
-            QZR_KEEP(v, tail || HasValidCrc(frame));
-        }
-        QZR_KEEP(v, assembler.Buffered() < maxPayload + frame::kOverhead);
-    };
-    for (std::size_t at = 1; at < b.size(); at += piece)
-        checkFrames(assembler.Feed(b.subspan(at, std::min(piece, b.size() - at))));
-    checkFrames(assembler.Resync());
-    const Bytes whole = Stamped(BuildFrame(1, 0x02, b.subspan(1, std::min(b.size() - 1, maxPayload))));
-    QZR_KEEP(v, FrameAssembler(maxPayload).Feed(whole) == std::vector<Bytes>{whole});
-}
-
-// Serial number and production date, the notice, models and function modes.
+// Serial number and production date, the notice, and the model reply.
 void CheckConfiguration(Span b, Verdict& v)
 {
-    const std::uint8_t id = IdOf(b);
-    QZR_REBUILT(v, IsSerialNumberQuery, BuildSerialNumberQuery(id));
-    QZR_REBUILT(v, IsModelQuery, BuildModelQuery(id));
-    QZR_REBUILT(v, ParseSetModelRequest, BuildSetModelRequest(id, *r));
-    QZR_REBUILT(v, ParseSetFunctionRequest, BuildSetFunctionRequest(id, *r));
-    QZR_REBUILT(v, ParseBatchSettingRequest, BuildBatchSettingRequest(id, *r));
     const auto serial = ParseSerialNumberReply(b);
     QZR_KEEP(v, !serial || (b.size() == kSerialNumberReplyLength && b[frame::kCommandOffset] == CMD_QUERY_SERIAL &&
                             serial->year < 99 && serial->month < 13 && serial->day < 32));
@@ -267,7 +182,6 @@ void CheckConfiguration(Span b, Verdict& v)
 
     Fields f{b};
     const std::uint8_t cameraId = f.Byte(), code = f.Byte(), mode = f.Byte();
-    QZR_KEEP(v, IsSerialNumberQuery(BuildSerialNumberQuery(cameraId)) && IsModelQuery(BuildModelQuery(cameraId)));
     // The notice's eight bytes are found at the end of a read too, once it holds nine.
     const Bytes notice = BuildProductionDateNotice(cameraId);
     Bytes ending(b.begin(), b.end());
@@ -278,45 +192,22 @@ void CheckConfiguration(Span b, Verdict& v)
     const auto read = ParseSerialNumberReply(BuildSerialNumberReply(cameraId, sent));
     QZR_KEEP(v, sent.year < 99 && sent.month < 13 && sent.day < 32 ? read == sent : !read);
     QZR_KEEP(v, ParseModelReply(BuildModelReply(cameraId, code, mode)) == ModelReply{code, code, mode});
-    QZR_KEEP(v, ParseSetModelRequest(BuildSetModelRequest(cameraId, code)) == code);
-    QZR_KEEP(v, ParseSetFunctionRequest(BuildSetFunctionRequest(cameraId, mode)) == mode);
-    const BatchSetting batch{f.Flag(), f.Flag(), f.Flag(), code, mode};
-    QZR_KEEP(v, ParseBatchSettingRequest(BuildBatchSettingRequest(cameraId, batch)) == batch);
 }
 
-// The motion area the console sends and the alarm a camera raises.
+// The alarm a camera raises, and bytes shown as hex.
 void CheckMotion(Span b, Verdict& v)
 {
-    if (const auto area = ParseMotionAreaFrame(b))
-        QZR_KEEP(v, b.size() == motion::kAreaFrameLength && b[frame::kCommandOffset] == CMD_SET_MOTION_AREA &&
-                        ParseMotionAreaFrame(BuildMotionAreaFrame(area->cameraId, area->settings, area->area)) == *area);
     const auto alarm = ParseMotionAlarm(b);
     QZR_KEEP(v, !alarm || (b.size() == motion::kAlarmLength && b[frame::kCommandOffset] == CMD_MOTION_ALARM &&
                            *alarm == b[frame::kIdOffset]));
     QZR_KEEP(v, SpacedHexText(b).size() == 3 * b.size());
 
-    Fields f{b};
-    MotionAreaRequest sent{f.Byte(), {f.Byte(), f.Byte(), f.Byte()}, {}};
-    for (auto& cell : sent.area.cells)
-        cell = f.Byte();
-    QZR_KEEP(v, ParseMotionAreaFrame(BuildMotionAreaFrame(sent.cameraId, sent.settings, sent.area)) == sent);
-    QZR_KEEP(v, ParseMotionAlarm(BuildMotionAlarm(sent.cameraId)) == sent.cameraId);
+    QZR_KEEP(v, ParseMotionAlarm(BuildMotionAlarm(IdOf(b))) == IdOf(b));
 }
 
-// The burst test window's frames and the quick shot request.
+// The replies the burst test window reads: its state and the file list.
 void CheckBurst(Span b, Verdict& v)
 {
-    const std::uint8_t id = IdOf(b);
-    QZR_REBUILT(v, ParseBurstShootRequest, BuildBurstShootRequest(id, *r));
-    if (const auto list = ParseListFilesRequest(b))
-        QZR_KEEP(v, ParseListFilesRequest(BuildListFilesRequest(id, *list)) == *list);
-    if (const auto file = ParseGetFileRequest(b))
-        QZR_KEEP(v, file->name.size() <= burst::kNameLength && ParseGetFileRequest(BuildGetFileRequest(id, *file)) == *file);
-    if (IsQuickSnapshotRequest(b)) {
-        Bytes built = BuildQuickSnapshotRequest();
-        built[frame::kIdOffset] = id;  // any camera's id is taken
-        QZR_KEEP(v, Rebuilds(built, b));
-    }
     QZR_KEEP(v, ParseBurstState(b) == (b.size() > burst::kStatusOffset ? std::optional(b[7]) : std::nullopt));
     QZR_KEEP(v, IsExactlyOneFrame(b) == (b.size() > 6 && b.size() == LengthField(b) + frame::kOverhead));
     // The names of a list, built again, are read back as they were (cut to a name's length).
@@ -327,33 +218,20 @@ void CheckBurst(Span b, Verdict& v)
         names.emplace_back(name.substr(0, burst::kNameLength));
     }
     QZR_KEEP(v, names.size() <= LengthField(b) / burst::kEntryLength);
-    const Bytes list = BuildFileListReply(id, names);
+    const Bytes list = BuildFileListReply(IdOf(b), names);
     for (const Span entry : FileListEntries(list))
         again.emplace_back(FileEntryText(entry));
     QZR_KEEP(v, again == names && IsExactlyOneFrame(list) && HasValidCrc(list));
 
     Fields f{b};
-    const std::uint8_t cameraId = f.Byte(), count = f.Byte();
-    const CameraTime time{2000 + f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte(), f.Byte()};
-    const BurstShootRequest shoot{f.Byte(), f.Byte(), f.Byte(), f.Byte(), time};
-    QZR_KEEP(v, ParseBurstShootRequest(BuildBurstShootRequest(cameraId, shoot)) == shoot);
-    const bool latest = time == CameraTime{2000, 0, 0, 0, 0, 0};  // six zero bytes
-    const ListFilesRequest listRequest{count, f.Flag(), latest ? std::nullopt : std::optional(time)};
-    QZR_KEEP(v, ParseListFilesRequest(BuildListFilesRequest(cameraId, listRequest)) == listRequest);
-    const GetFileRequest file{f.Word(), names.empty() ? std::string("20260305140709_01") : names.front()};
-    QZR_KEEP(v, ParseGetFileRequest(BuildGetFileRequest(cameraId, file)) == file);
-    QZR_KEEP(v, ParseBurstState(BuildBurstStatus(cameraId, count, f.Byte())) == count);
-    QZR_KEEP(v, IsQuickSnapshotRequest(BuildQuickSnapshotRequest()));
+    const std::uint8_t cameraId = f.Byte(), state = f.Byte();
+    QZR_KEEP(v, ParseBurstState(BuildBurstStatus(cameraId, state, f.Byte())) == state);
 }
 
-// Firmware upgrade: the start frame and the packets the console sends, and the
-// camera's requests gathered across reads as the console gathers them.
+// Firmware upgrade: the camera's requests gathered across reads as the console
+// gathers them.
 void CheckFirmware(Span b, Verdict& v)
 {
-    QZR_REBUILT(v, ParseUpgradeStart, BuildUpgradeStart(IdOf(b), *r));
-    if (const auto packet = ParseUpgradePacket(b))
-        QZR_KEEP(v, Within(packet->data, b) && BuildUpgradePacket(packet->cameraId, packet->index, packet->data) ==
-                                                   Bytes(b.begin(), b.end()));
     // The reads: the first byte sets their size, the second the console's id.
     if (b.size() >= 2) {
         const std::size_t piece = 1 + b[0] % 48;
@@ -377,12 +255,7 @@ void CheckFirmware(Span b, Verdict& v)
 
     Fields f{b};
     const std::uint8_t cameraId = f.Byte();
-    const UpgradePlan plan{f.Word(), f.Word()};
-    QZR_KEEP(v, ParseUpgradeStart(BuildUpgradeStart(cameraId, plan)) == plan);
     const std::uint16_t index = f.Word();
-    const Bytes packet = BuildUpgradePacket(cameraId, index, b);
-    const auto read = ParseUpgradePacket(packet);
-    QZR_KEEP(v, read && read->cameraId == cameraId && read->index == index && std::ranges::equal(read->data, b));
     // A request split in two reads, the head in the first, is gathered whole;
     // an empty read changes nothing.
     for (const Bytes& request : {BuildUpgradeRequest(cameraId, index), BuildUpgradeDone(cameraId, index)}) {
@@ -396,47 +269,14 @@ void CheckFirmware(Span b, Verdict& v)
     }
 }
 
-// Lens, light, autofocus, test pattern and the model cancel the console
-// sends, and the lens status a camera answers with.
-Bytes BuildLensRequest(std::uint8_t cameraId, const LensRequest& r)
-{
-    switch (r.kind) {
-    case LensRequest::Kind::Zoom: return BuildZoomRequest(cameraId, r.zoom);
-    case LensRequest::Kind::CheckLens: return BuildCheckLensRequest(cameraId);
-    case LensRequest::Kind::Focus: return BuildFocusRequest(cameraId);
-    case LensRequest::Kind::ZoomReset: return BuildZoomResetRequest(cameraId);
-    case LensRequest::Kind::FocusReset: return BuildFocusResetRequest(cameraId);
-    }
-    return {};
-}
-
+// The lens status a camera answers with.
 void CheckLens(Span b, Verdict& v)
 {
-    const std::uint8_t id = IdOf(b);
-    QZR_REBUILT(v, ParseLensRequest, BuildLensRequest(id, *r));
-    QZR_REBUILT(v, IsFocusValueRequest, BuildFocusValueRequest(id));
-    QZR_REBUILT(v, ParseLedRequest, BuildLedRequest(id, *r));
-    QZR_REBUILT(v, ParseLightRequest, BuildLightRequest(id, *r));
-    QZR_REBUILT(v, ParseAutoFocusRequest, BuildAutoFocusRequest(id, *r));
-    QZR_REBUILT(v, ParseTestPattern, BuildTestPattern(id, *r));
-    QZR_REBUILT(v, IsModelCancelRequest, BuildModelCancelRequest(id));
     const auto status = ParseLensStatus(b);
     QZR_KEEP(v, !status || (b.size() == lens::kStatusLength && b[frame::kCommandOffset] == CMD_LENS_STATUS &&
                             *status == LensStatus{b[6], b[7], b[8], b[9]}));
-
     Fields f{b};
     const std::uint8_t cameraId = f.Byte(), zoom = f.Byte(), focus = f.Byte();
-    const bool on = f.Flag();
-    using Kind = LensRequest::Kind;
-    QZR_KEEP(v, ParseLensRequest(BuildZoomRequest(cameraId, zoom)) ==
-                    (zoom == lens::kCheckLens ? LensRequest{Kind::CheckLens} : LensRequest{Kind::Zoom, zoom}));
-    for (const Kind k : {Kind::CheckLens, Kind::Focus, Kind::ZoomReset, Kind::FocusReset})
-        QZR_KEEP(v, ParseLensRequest(BuildLensRequest(cameraId, {k})) == LensRequest{k});
-    QZR_KEEP(v, IsFocusValueRequest(BuildFocusValueRequest(cameraId)) && IsModelCancelRequest(BuildModelCancelRequest(cameraId)));
-    QZR_KEEP(v, ParseLedRequest(BuildLedRequest(cameraId, on)) == on);
-    QZR_KEEP(v, ParseLightRequest(BuildLightRequest(cameraId, on)) == on);
-    QZR_KEEP(v, ParseAutoFocusRequest(BuildAutoFocusRequest(cameraId, on)) == on);
-    QZR_KEEP(v, ParseTestPattern(BuildTestPattern(cameraId, on)) == on);
     QZR_KEEP(v, ParseLensStatus(BuildLensStatus(cameraId, zoom, focus)) == LensStatus{zoom, zoom, focus, focus});
 }
 
@@ -485,20 +325,11 @@ void CheckText(Span b, Verdict& v)
 
 const std::vector<DecoderFamily>& DecoderFamilies()
 {
+    // The console's own requests among the seeds are lookalikes of the replies:
+    // each family meets every family's seeds.
     static const std::vector<DecoderFamily> families = [] {
         const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0xFF, 0xD9};
-        const Bytes packet = {1, 2, 3, 4, 5, 6, 7, 8}, osdText = {'Q', 'Z', 'R', 0xD6, 0xD0};
-        const std::vector<Bytes> requests = {
-            Stamped(BuildSetPictureRequest(1, 5, 1)), Stamped(BuildSetPacketSizeRequest(1, 512)),
-            Stamped(BuildSubPacketStartRequest(1)), Stamped(BuildGetPacketRequest(1, 9)),
-            Stamped(BuildSimpleSubPacketRequest(1, {1024, 5, 1, true})),
-            Stamped(BuildReadImageRequest(1, {0xFFFFFF, 0xFFFF})), Stamped(BuildQueryIdRequest()),
-            Stamped(BuildSetIdRequest(1, 2)), Stamped(BuildSetBaudRequest(1, 6, true)),
-            BuildOsdFrame(1, 10, 20, 16, osdText), BuildOsdFrame(1, 70000, -1, 300, {})};
-        // The reader's input: a byte of settings (pieces of 6, payloads up to 4096), then frames.
-        Bytes stream = {0x05};
-        for (const Bytes& frame : {requests[0], requests[9], Stamped(BuildSnapshotRequest(1, 5, 1))})
-            stream.insert(stream.end(), frame.begin(), frame.end());
+        const Bytes packet = {1, 2, 3, 4, 5, 6, 7, 8};
         MotionAreaMap area;
         area.At(0, 0) = area.At(8, 11) = 1;
         // The gatherer's input: reads of 5 bytes for camera 1, a request and the
@@ -522,29 +353,27 @@ const std::vector<DecoderFamily>& DecoderFamilies()
               BuildSimpleSubPacketReply(1, {70000, 69, 1024}), BuildReadImageReply(1, packet),
               BuildReadImageReply(1, {}), BuildImageReadyAnnouncement(1, 0xFFFFFF)},
              CheckSubPacketReplies},
-            {"requests the simulator reads", requests, CheckRequests},
-            {"the simulator's request reader", {stream, {0xC4, 0x90, 0xEB}}, CheckRequestReader},
             {"serial number, production date and model",
              {Stamped(BuildSerialNumberQuery(1)), BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31, false}),
               BuildProductionDateNotice(1), Bytes{0x00, 0x90, 0xEB, 0x05, 0xF1, 0x00, 0x00, 0xF1, 0xF1},
               Stamped(BuildModelQuery(1)), BuildModelReply(1, 0x5C, 0xFF), Stamped(BuildSetModelRequest(1, 0x22)),
               Stamped(BuildSetFunctionRequest(1, 3)), Stamped(BuildBatchSettingRequest(1, {true, false, true, 0x33, 4}))},
              CheckConfiguration},
-            {"motion area and alarm",
+            {"motion alarm",
              {BuildMotionAreaFrame(1, {80, 3, 4}, area), Stamped(BuildMotionAreaFrame(2, {}, {})), BuildMotionAlarm(7)},
              CheckMotion},
-            {"burst, file list and quick shot",
+            {"burst state and file list",
              {BuildBurstShootRequest(1, {5, 2, 5, 3, {2026, 3, 5, 14, 7, 9}}), BuildListFilesRequest(1, {20, true, {}}),
               BuildListFilesRequest(1, {3, false, CameraTime{2026, 3, 5, 14, 7, 9}}),
               BuildGetFileRequest(1, {1024, "20260305140709_01"}), BuildQuickSnapshotRequest(),
               BuildBurstStatus(1, burst::kFinished, 5),
               BuildFileListReply(1, std::vector<std::string>{"20260305140709_01", "x"})},
              CheckBurst},
-            {"firmware upgrade and the request gatherer",
+            {"firmware upgrade requests",
              {Stamped(BuildUpgradeStart(1, {3, 1808})), BuildUpgradePacket(1, 2, packet), BuildUpgradePacket(1, 0, {}),
               reads, flood},
              CheckFirmware},
-            {"lens, light and switches",
+            {"lens status",
              {Stamped(BuildZoomRequest(1, 100)), Stamped(BuildCheckLensRequest(1)), BuildFocusRequest(1),
               BuildZoomResetRequest(1), Stamped(BuildFocusResetRequest(1)), Stamped(BuildFocusValueRequest(1)),
               BuildLedRequest(1, true), BuildLightRequest(1, false), Stamped(BuildAutoFocusRequest(1, true)),

@@ -1,8 +1,8 @@
 #pragma once
 
-// Every decoder of line bytes with the promises it keeps on any input: no byte
-// read outside the input (the sanitizers see to that), results that lie within
-// the input, and read-backs through the builder where one exists. The
+// Every decoder of what a camera sends, with the promises it keeps on any
+// input: no byte read outside the input (the sanitizers see to that), results
+// that lie within the input, and read-backs through the builder. The
 // GoogleTest loops (tests/protocol/decoders_fuzz_test.cpp) run the table on
 // damaged frames, the libFuzzer program (decoders_fuzz.cpp) on whatever it
 // finds; a decoder added to the table is run by both.

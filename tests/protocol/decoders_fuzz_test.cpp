@@ -1,4 +1,4 @@
-// Every decoder of line bytes (the table in tests/fuzz/decoder_checks.cpp) fed
+// Every decoder of what a camera sends (the table in tests/fuzz/decoder_checks.cpp) fed
 // valid, damaged and random input from a fixed seed.
 #include <gtest/gtest.h>
 
