@@ -225,13 +225,11 @@ TEST(CheckDateAndModel, ShowWhatTheCameraTells)
     const struct { int button; Bytes reply; const char* shown; } cases[] = {
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 7, 31, false}),
          "Serial Number error 1e240   Production date 7/31  2018  "},
-        {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31}), "Serial Number ffffffff   Production date 12/31  2098  "},
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 13, 31}), "查询出错"},  // the date limits are the decoder checks'
         {IDC_CHECK_DATE, Resized(date, 17), "Checking…"},
         {IDC_CHECK_MODEL, copiesDiffer, "Complete： Mode error  Fun1"},
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x55, 2), "Complete： Mode error  Mode：2"},  // J series: set, never named
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x11, 100), "Complete： QZR-L1N  Fun1"},
-        {IDC_CHECK_MODEL, BuildModelReply(1, 0x4C, 99), "Complete： QZR-SC  Mode：99"},
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x66, 0), "Complete： Mode error  Fun1"},
         {IDC_CHECK_MODEL, Resized(model, 13), "Checking…"},
     };
