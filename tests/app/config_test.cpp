@@ -225,6 +225,7 @@ TEST(CheckDateAndModel, ShowWhatTheCameraTells)
     const struct { int button; Bytes reply; const char* shown; } cases[] = {
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 7, 31, false}),
          "Serial Number error 1e240   Production date 7/31  2018  "},
+        {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31}), "Serial Number ffffffff   Production date 12/31  2098  "},
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 13, 31}), "查询出错"},  // the date limits are the decoder checks'
         {IDC_CHECK_DATE, Resized(date, 17), "Checking…"},
         {IDC_CHECK_MODEL, copiesDiffer, "Complete： Mode error  Fun1"},
@@ -232,6 +233,7 @@ TEST(CheckDateAndModel, ShowWhatTheCameraTells)
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x11, 100), "Complete： QZR-L1N  Fun1"},
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x66, 0), "Complete： Mode error  Fun1"},
         {IDC_CHECK_MODEL, Resized(model, 13), "Checking…"},
+        {IDC_CHECK_MODEL, Resized(model, 15), "Checking…"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);

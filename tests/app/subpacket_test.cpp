@@ -157,9 +157,11 @@ TEST_F(SubPacketWindow, AnnouncementsThatDoNotFitAreRefused)
         const char* log;  // nullptr: accepted
     } cases[] = {
         {"start reply one byte short", Start, 512, 4, 2000, -1, "分包返回指令字节数不对 14"},
+        {"start reply one byte long", Start, 512, 4, 2000, +1, "分包返回指令字节数不对 16"},
         {"last packet longer than a packet", Start, 512, 3, 2000, 0, "refused"},
         {"last packet length negative", Start, 512, 5, 2000, 0, "refused"},
         {"no packets", Start, 512, 0, 2000, 0, "refused"},
+        {"packet larger than the packet buffer", Start, 10240, 2, 20000, 0, "refused"},
         {"packet frame filling the packet buffer", Start, 10229, 2, 20000, 0, "refused"},
         {"largest packet frame the packet buffer takes", Start, 10228, 2, 15000, 0, nullptr},
         {"picture larger than the picture buffer", Start, 512, 2001, CPictureBuffer::kSize + 1, 0, "图像过大"},
