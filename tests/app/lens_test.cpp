@@ -221,7 +221,6 @@ TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
         {IDC_SETTINGS_NO_ALARM, "", idle},
         {IDC_SETTINGS_MODEL_CANCEL, "90 EB 01 E3 04 00 E3 E3 22 33 F0 01", idle},
         {IDC_SETTINGS_MODEL_SET, m2 + "90 EB 01 E4 04 00 B4 B4 0C 0C A9 05", "红光/不聚焦/不报警 QZR-M2 12-abc", "12-abc", 1000},
-        {IDC_SETTINGS_MODEL_SET, m2 + "90 EB 01 E4 04 00 B4 B4 00 00 48 81", "红光/不聚焦/不报警 QZR-M2 x-1", "x-1", 1000},
         {IDC_SETTINGS_MODEL_SET, m2, "红光/不聚焦/不报警 QZR-M2 -3", "-3", 1000},
         {IDC_SETTINGS_MODEL_SET, m2, "红光/不聚焦/不报警 QZR-M2 3", "3", 1000},
     };
