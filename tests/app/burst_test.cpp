@@ -82,9 +82,10 @@ TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
 // the buffer refuses more and a request empties it.
 TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
 {
-    Bytes badHead = Status(8);
-    badHead[1] = 0x00;
-    const std::pair<Bytes, std::string> cases[] = {{badHead, "帧头错误"}, {Status(8) + Status(8), "接收到24字节"}};
+    Bytes badFirst = Status(8), badSecond = Status(8);
+    badFirst[1] = 0x00;
+    badSecond[0] = 0x00;
+    const std::pair<Bytes, std::string> cases[] = {{badFirst, "帧头错误"}, {badSecond, "帧头错误"}, {Status(8) + Status(8), "接收到24字节"}};
     for (const auto& [bytes, info] : cases) {
         BurstRig rig;
         rig.InWindow([&](ChildWindow& w) {

@@ -110,6 +110,7 @@ TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
     const char* const kNoPort = "Serial port failed to open, stop query";
     const struct { int button; const char *newId, *port, *message; bool nothingWritten; } cases[] = {
         {IDC_SET_BAUD, "256", nullptr, "New ID is set 0～255", true},
+        {IDC_SET_BAUD, "-1", nullptr, "New ID is set 0～255", true},
         {IDC_SET_BAUD, "two", nullptr, "Please enter an integer.", true},
         {IDC_SET_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, false},
         {IDC_CHECK_BAUD, "2", "/dev/qzr-no-such-port", kNoPort, true},

@@ -150,6 +150,7 @@ TEST_F(FirmwareUpgrade, RequestsAreGatheredAcrossReads)
     } cases[] = {
         {"whole", {request}, true, nullptr},
         {"6 bytes, then the rest", {Slice(request, 0, 6), Slice(request, 6)}, true, nullptr},
+        {"CRC missing, then it", {Slice(request, 0, 8), Slice(request, 8)}, true, nullptr},
         {"wrong CRC", {wrongCrc(request)}, true, nullptr},
         {"wrong CRC, packet N", {wrongCrc(BuildUpgradeRequest(1, 3))}, false, "CRC  error"},
         {"packet N", {BuildUpgradeRequest(1, 3)}, false, kUnchanged},

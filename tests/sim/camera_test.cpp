@@ -88,7 +88,7 @@ TEST_F(CameraTest, HearsItsOwnLineSettingsAndKeepsWhatItSaved)
     SendNotUnderstood(BuildQueryIdRequest());
     client->SetLine(57600);
     EXPECT_EQ(ParseQueryIdReply(Query()), 7);
-    EXPECT_TRUE(client->ReadQuiet().empty()) << "answered once";
+    EXPECT_TRUE(client->ReadAvailable(150).empty()) << "answered once";
     client->SetLine(230400);
     camera->SendText("abc");
     const Bytes got = client->Read(3);
@@ -130,16 +130,16 @@ TEST_F(CameraTest, RequestsAreFoundHoweverTheLineCutsThem)
     Bytes noiseAndTwo = {0x00, 0x90, 0x13, 0xEB, 0x90};
     for (int i = 0; i < 2; ++i)
         noiseAndTwo.insert(noiseAndTwo.end(), query.begin(), query.end());
-    client->SendRaw(noiseAndTwo);
+    client->Write(noiseAndTwo);
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(client->Read(kQueryReplyLength), BuildQueryIdReply(1, 6));
     for (std::uint8_t b : query) {
         const std::size_t before = camera->Stats().bytesReceived;
-        client->SendRaw({b});
+        client->Write({b});
         ASSERT_TRUE(camera->WaitUntil([&](const CameraStats& s) { return s.bytesReceived > before; }));
     }
     EXPECT_EQ(ParseQueryIdReply(client->Read(kQueryReplyLength)), 1);
-    EXPECT_TRUE(client->ReadQuiet().empty());
+    EXPECT_TRUE(client->ReadAvailable(150).empty());
     EXPECT_EQ(camera->Stats().framesReceived, 3u);
 }
 
@@ -147,11 +147,11 @@ TEST_F(CameraTest, RequestsAreFoundHoweverTheLineCutsThem)
 TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
 {
     const std::uint8_t text[] = {'A', 'B'};
-    client->SendRaw(BuildOsdFrame(1, 300, 513, 2, text));
-    client->SendRaw(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
+    client->Write(BuildOsdFrame(1, 300, 513, 2, text));
+    client->Write(BuildMotionAreaFrame(1, {80, 3, 4}, {}));
     client->SendFrame(BuildMotionAreaFrame(1, {44, 0, 2}, {}));
     ASSERT_TRUE(camera->WaitForFrames(3));
-    EXPECT_TRUE(client->ReadQuiet().empty());
+    EXPECT_TRUE(client->ReadAvailable(150).empty());
     EXPECT_EQ(camera->OsdTexts(), (std::vector<OsdFrame>{{1, 300, 513, 2, Bytes{'A', 'B'}}}));
     EXPECT_EQ(camera->RefusedMotionAreas(), 1u);
     EXPECT_EQ(camera->MotionArea().value_or(MotionAreaRequest{}).settings, (MotionSettings{44, 0, 2}));
@@ -159,7 +159,7 @@ TEST_F(CameraTest, KeepsOsdTextAndMotionAreaAndHearsWhenSilent)
     camera->SetAnswering(false);
     client->SendFrame(BuildQueryIdRequest());
     ASSERT_TRUE(camera->WaitForFrames(4));
-    EXPECT_TRUE(client->ReadQuiet().empty());
+    EXPECT_TRUE(client->ReadAvailable(150).empty());
     camera->SetAnswering(true);
     EXPECT_EQ(ParseQueryIdReply(Query()), 1);
 }
@@ -208,7 +208,7 @@ TEST_F(CameraTest, EachFaultActsOnTheNextReplyOnly)
         got.insert(got.end(), rest.begin(), rest.end());
         EXPECT_EQ(got, c.seen);
         EXPECT_EQ(Query(), good) << "the reply after is whole";
-        EXPECT_TRUE(client->ReadQuiet().empty());
+        EXPECT_TRUE(client->ReadAvailable(150).empty());
     }
 }
 
@@ -229,7 +229,7 @@ TEST_F(CameraTest, AnswersWhatItIsAndTakesWhatItIsSet)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         client->SendFrame(c.request);
-        EXPECT_TRUE(client->ReadQuiet(50).empty()) << "settings are not answered";
+        EXPECT_TRUE(client->ReadAvailable(50).empty()) << "settings are not answered";
         EXPECT_EQ(Ask(BuildModelQuery(1), kModelReplyLength), BuildModelReply(1, c.model, c.function));
     }
     const CameraIdentity now = camera->Identity();
@@ -250,7 +250,7 @@ TEST_F(CameraTest, LensMovesReportsAndRecords)
                                  BuildTestPattern(1, false), BuildTestPattern(1, true), BuildModelCancelRequest(1),
                                  BuildZoomResetRequest(1)})
         client->SendFrame(request);
-    EXPECT_TRUE(client->ReadQuiet(1000).empty()) << "nothing answered, the reset still running";
+    EXPECT_TRUE(client->ReadAvailable(1000).empty()) << "nothing answered, the reset still running";
     EXPECT_EQ(client->Read(lens::kDoneLength), BuildLensDoneReply(1, CMD_ZOOM_RESET_DONE));
     const LensRecord lens = camera->Lens();
     EXPECT_EQ(std::tie(lens.zoom, lens.led, lens.modelCancels, lens.focusPolls), std::tuple(0, true, 1, 1u));
@@ -265,12 +265,12 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
 {
     // The states of the two status frames of a burst sent at `hour`:00:00 on 2026-03-05.
     const auto burst = [&](std::uint8_t resolution, std::uint8_t shots, int hour) {
-        client->SendRaw(BuildBurstShootRequest(1, {resolution, 3, shots, 0, {2026, 3, 5, hour, 0, 0}}));
+        client->Write(BuildBurstShootRequest(1, {resolution, 3, shots, 0, {2026, 3, 5, hour, 0, 0}}));
         const Bytes start = client->Read(burst::kStatusLength), end = client->Read(burst::kStatusLength);
         return std::to_string(ParseBurstState(start).value_or(99)) + std::to_string(ParseBurstState(end).value_or(99));
     };
     const auto list = [&](const ListFilesRequest& request) {
-        client->SendRaw(BuildListFilesRequest(1, request));
+        client->Write(BuildListFilesRequest(1, request));
         Bytes reply = client->Read(6);
         const Bytes rest = client->Read(LengthField(reply) + 2u);
         reply.insert(reply.end(), rest.begin(), rest.end());
@@ -294,11 +294,11 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     camera->SetBurstFault(Camera::BurstFault::ShortListEntry);
     EXPECT_EQ(list({2, true, std::nullopt}), (Names{"20260305120000_0", "20260305120000_02"}));
     EXPECT_EQ(list({2, true, std::nullopt}), Names(names.begin() + 2, names.end()));
-    client->SendRaw(BuildGetFileRequest(1, {100, "20260305100000_01"}));
+    client->Write(BuildGetFileRequest(1, {100, "20260305100000_01"}));
     client->Read(subpacket::kSimpleReplyLength);
     camera->SetBurstFault(Camera::BurstFault::PacketNumber);
     for (const int carried : {3, 1}) {
-        client->SendRaw(BuildGetPacketRequest(1, 1));
+        client->Write(BuildGetPacketRequest(1, 1));
         const auto packet = ParsePacketReply(client->Read(100 + subpacket::kPacketOverhead));
         EXPECT_EQ(packet ? packet->packetNumber : -1, carried);
     }

@@ -1,7 +1,6 @@
 #include "tests/sim/raw_client.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,48 +43,7 @@ void RawClient::SetLine(std::uint32_t rate, bool twoStopBits)
 void RawClient::SendFrame(Bytes frame)
 {
     StampCrc(frame);
-    SendRaw(frame);
-}
-
-void RawClient::SendRaw(const Bytes& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        pollfd p{m_fd, POLLOUT, 0};
-        if (::poll(&p, 1, 5000) <= 0)
-            throw std::runtime_error("write to the camera stalled");
-    }
-}
-
-Bytes RawClient::Read(std::size_t count, int timeoutMs)
-{
-    Bytes out;
-    while (out.size() < count) {
-        const auto got = ReadOnce(timeoutMs, count - out.size());
-        if (!got)
-            break;
-        out.insert(out.end(), got->begin(), got->end());
-    }
-    return out;
-}
-
-Bytes RawClient::ReadQuiet(int quietMs) { return Read(SIZE_MAX, quietMs); }
-
-std::optional<Bytes> RawClient::ReadOnce(int timeoutMs, std::size_t limit)
-{
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return std::nullopt;
-    std::uint8_t buffer[4096];
-    const ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, limit));
-    if (n <= 0)
-        return std::nullopt;
-    return Bytes(buffer, buffer + n);
+    Write(frame);
 }
 
 }  // namespace qzr::test

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -22,12 +23,50 @@ int MsLeft(Clock::time_point deadline)
 
 }  // namespace
 
+void LineEnd::Write(const std::vector<std::uint8_t>& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        pollfd p{m_fd, POLLOUT, 0};
+        if ((n < 0 && errno != EAGAIN) || ::poll(&p, 1, 5000) <= 0)
+            throw std::runtime_error("write to the line failed or stalled");
+    }
+}
+
+std::vector<std::uint8_t> LineEnd::Read(std::size_t count, int timeoutMs)
+{
+    std::vector<std::uint8_t> out;
+    while (out.size() < count) {
+        const auto got = ReadOnce(timeoutMs, count - out.size());
+        if (!got)
+            break;
+        out.insert(out.end(), got->begin(), got->end());
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> LineEnd::ReadOnce(int timeoutMs, std::size_t limit)
+{
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN))
+        return std::nullopt;
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, limit));
+    if (n <= 0)
+        return std::nullopt;
+    return std::vector<std::uint8_t>(buffer, buffer + n);
+}
+
 PtyPair::PtyPair()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    m_fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_fd < 0 || ::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)
         throw std::runtime_error("no pseudo-terminal");
-    m_slavePath = ::ptsname(m_master);
+    m_slavePath = ::ptsname(m_fd);
     // Without an open slave the master reads EIO between the console's opens.
     m_slaveKeepAlive = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
 }
@@ -35,47 +74,7 @@ PtyPair::PtyPair()
 PtyPair::~PtyPair()
 {
     ::close(m_slaveKeepAlive);
-    ::close(m_master);
-}
-
-void PtyPair::Write(const std::vector<std::uint8_t>& bytes)
-{
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-        if (n < 0)
-            throw std::runtime_error("pty write failed");
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// One read() of at most `limit` bytes once the master side is readable;
-// false when nothing came within `timeoutMs`.
-bool PtyPair::ReadOnce(std::vector<std::uint8_t>& out, int timeoutMs, std::size_t limit)
-{
-    pollfd p{m_master, POLLIN, 0};
-    std::uint8_t buffer[4096];
-    const ssize_t n = ::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN)
-                          ? ::read(m_master, buffer, std::min(sizeof buffer, limit))
-                          : 0;
-    out.insert(out.end(), buffer, buffer + std::max<ssize_t>(n, 0));
-    return n > 0;
-}
-
-std::vector<std::uint8_t> PtyPair::Read(std::size_t count, int timeoutMs)
-{
-    std::vector<std::uint8_t> out;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.size() < count && MsLeft(deadline) > 0 && ReadOnce(out, MsLeft(deadline), count - out.size())) {
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> PtyPair::ReadAvailable(int quietMs)
-{
-    std::vector<std::uint8_t> out;
-    while (ReadOnce(out, quietMs, SIZE_MAX)) {
-    }
-    return out;
+    ::close(m_fd);
 }
 
 int PtyPair::WaitQueuedAtSlave(int count, int timeoutMs) const { return WaitQueued(m_slaveKeepAlive, count, timeoutMs); }

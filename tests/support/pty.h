@@ -1,38 +1,47 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qzr::test {
 
+// One end of a serial line the test holds, read and written with poll().
+class LineEnd {
+public:
+    LineEnd() = default;
+    LineEnd(const LineEnd&) = delete;
+    LineEnd& operator=(const LineEnd&) = delete;
+
+    // Writes all bytes, waiting while the line is full.
+    void Write(const std::vector<std::uint8_t>& bytes);
+    // Reads until `count` bytes have come or nothing more came for `timeoutMs`.
+    std::vector<std::uint8_t> Read(std::size_t count, int timeoutMs = 5000);
+    // Everything that arrives until the line has been quiet for `quietMs`.
+    std::vector<std::uint8_t> ReadAvailable(int quietMs = 50) { return Read(SIZE_MAX, quietMs); }
+    // The bytes of one read() (at most `limit`) once something is there; nothing after `timeoutMs`.
+    std::optional<std::vector<std::uint8_t>> ReadOnce(int timeoutMs, std::size_t limit = 4096);
+
+protected:
+    int m_fd = -1;
+};
+
 // A pseudo-terminal whose master side the test holds; the slave path is what
 // the console opens as its serial port.
-class PtyPair {
+class PtyPair : public LineEnd {
 public:
     PtyPair();
     ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
-    int Master() const { return m_master; }
+    int Master() const { return m_fd; }
     const std::string& SlavePath() const { return m_slavePath; }
 
-    // Writes all bytes to the master side (the console's port reads them).
-    void Write(const std::vector<std::uint8_t>& bytes);
-    // Reads what the console wrote, waiting with poll() until `count` bytes
-    // have come or `timeoutMs` has passed.
-    std::vector<std::uint8_t> Read(std::size_t count, int timeoutMs = 2000);
-    // Everything that arrives within `timeoutMs` of quiet.
-    std::vector<std::uint8_t> ReadAvailable(int quietMs = 50);
     // Waits until `count` bytes are queued on the slave side, for whichever
     // window holds it open; returns the queued count (see WaitQueued).
     int WaitQueuedAtSlave(int count, int timeoutMs = 2000) const;
 
 private:
-    bool ReadOnce(std::vector<std::uint8_t>& out, int timeoutMs, std::size_t limit);
-
-    int m_master = -1;
     int m_slaveKeepAlive = -1;  // keeps the slave side alive between opens
     std::string m_slavePath;
 };
