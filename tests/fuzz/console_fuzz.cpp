@@ -1,7 +1,5 @@
-// libFuzzer entry point over one family of the console's readers (see
-// console_harness.h): a broken promise, or a console that a good camera cannot
-// get a picture from afterwards, is named and stops the run. Half of the time
-// the mutated frames get their length field and CRC fixed.
+// libFuzzer entry point over one family of the console's readers (console_harness.h);
+// half of the time the mutated frames get their length field and CRC fixed.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -65,10 +65,8 @@ private:
 
 // --- the line ----------------------------------------------------------------------
 
-// A serial line in memory with one device on it, "fuzz-line", opened
-// exclusively like a real port. The camera's bytes go into its input queue
-// (what does not fit is lost, as on an overrun). A hang-up makes every device
-// opened before it gone for good; the line can be opened again once it is back.
+// A serial line in memory, "fuzz-line", opened exclusively like a real port; what its queue
+// cannot take is lost, as on an overrun. A hang-up ends every device opened before it.
 class MemoryLine {
 public:
     static constexpr std::size_t kQueueSize = 8192;  // what a driver's input queue holds
@@ -220,8 +218,7 @@ private:
     std::uint16_t m_packetSize = 512;
 };
 
-// The workstation with the factory marker, so that the production-date notice
-// is looked for.
+// The workstation with the factory marker, so that the production-date notice is looked for.
 class FactoryStore final : public ISettingsStore {
 public:
     std::optional<std::string> Read(std::string_view name) const override
@@ -273,9 +270,8 @@ struct Box {
 };
 constexpr std::size_t kShortBox = 1024;
 
-// A window as the steps see it: its poll tick, where it reports a hang-up
-// (the status box, or the log with the device's name), its buttons by step
-// index (-1 the close box) and its text boxes.
+// A window as the steps see it: poll tick, where it reports a hang-up, buttons by step
+// index (-1 the close box) and text boxes.
 struct Window {
     unsigned tickMs;
     int status, log;

@@ -1,11 +1,7 @@
 #pragma once
 
-// The main window and its child windows on the headless backend with the
-// virtual clock, on a serial line held in memory whose camera side a fuzz
-// input plays as a sequence of steps. After each step the harness checks what
-// must hold whatever a camera sends; at the end it does what an operator would
-// to get a picture from a camera that behaves, which must then appear. Run by
-// the libFuzzer programs (console_fuzz.cpp) and the corpus replay test.
+// The main window and its child windows, headless on a line in memory whose camera side a
+// fuzz input plays; checked after each step, and at the end a good camera's picture must come.
 
 #include <cstdint>
 #include <optional>
@@ -16,8 +12,7 @@
 
 namespace qzr::fuzz {
 
-// What the console is doing when an input's steps begin; each family is a
-// fuzz program of its own with its own corpus.
+// What the console is doing when an input's steps begin: a fuzz program and corpus each.
 enum class Family {
     Whole,       // whole-package snapshot awaited
     Numbered,    // numbered sub-packet transfer begun
@@ -40,14 +35,11 @@ const char* FamilyName(Family family);
 //   4 Line    u8: even, the line hangs up; odd, it comes back
 // A step cut off by the input's end is read with what is there.
 
-// Frames among the Chunk steps of `input` (bytes starting 90 EB, at least a
-// header and a check field long) get the length field their size gives and
-// their CRC stamped, so that a mutated frame still reaches the branches
-// behind those checks.
+// Frames among the Chunk steps of `input` get the length field their size gives and their
+// CRC stamped, so that a mutated frame still reaches the branches behind those checks.
 void FixFrames(std::uint8_t* input, std::size_t size);
 
-// Runs `input` as the steps of `family` on a fresh console, then the recovery.
-// Returns what broke, or nothing.
+// Runs `input` as the steps of `family` on a fresh console, then the recovery; what broke, if anything.
 std::optional<std::string> RunConsole(Family family, std::span<const std::uint8_t> input);
 
 }  // namespace qzr::fuzz

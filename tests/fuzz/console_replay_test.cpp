@@ -1,6 +1,5 @@
-// The committed corpora of the console's fuzz programs replayed through the
-// same harness in every build: the simulator's real replies the corpora start
-// from, and every input that once found a fault.
+// The console fuzz programs' committed corpora, every input that once found a fault
+// among them, replayed through the same harness in every build.
 #include <gtest/gtest.h>
 
 #include <algorithm>

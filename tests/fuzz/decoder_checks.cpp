@@ -44,8 +44,7 @@ Bytes Stamped(Bytes frame)
 
 std::uint8_t IdOf(Span b) { return b.size() > frame::kIdOffset ? b[frame::kIdOffset] : 0; }
 
-// Field values of every kind, taken from the input in turn: the builders'
-// frames are read back for whatever values the damage or the fuzzer thinks of.
+// Field values taken from the input in turn, so that built replies are read back for any values.
 struct Fields {
     Span b;
     std::size_t next = 0;
@@ -228,8 +227,7 @@ void CheckBurst(Span b, Verdict& v)
     QZR_KEEP(v, ParseBurstState(BuildBurstStatus(cameraId, state, f.Byte())) == state);
 }
 
-// Firmware upgrade: the camera's requests gathered across reads as the console
-// gathers them.
+// The camera's firmware upgrade requests, gathered across reads as the console gathers them.
 void CheckFirmware(Span b, Verdict& v)
 {
     // The reads: the first byte sets their size, the second the console's id.
@@ -280,9 +278,8 @@ void CheckLens(Span b, Verdict& v)
     QZR_KEEP(v, ParseLensStatus(BuildLensStatus(cameraId, zoom, focus)) == LensStatus{zoom, zoom, focus, focus});
 }
 
-// Text off the line and typed text: camera text in any bytes shows as valid
-// UTF-8, the CRC calculator takes at most its 64 bytes, text in the camera's
-// code page reads back as the same characters.
+// Camera text in any bytes shows as UTF-8; the CRC calculator takes at most 64 bytes; the
+// camera's code page reads back as the same characters.
 void CheckText(Span b, Verdict& v)
 {
     const std::string_view text(reinterpret_cast<const char*>(b.data()), b.size());

@@ -1,11 +1,7 @@
 #pragma once
 
-// Every decoder of what a camera sends, with the promises it keeps on any
-// input: no byte read outside the input (the sanitizers see to that), results
-// that lie within the input, and read-backs through the builder. The
-// GoogleTest loops (tests/protocol/decoders_fuzz_test.cpp) run the table on
-// damaged frames, the libFuzzer program (decoders_fuzz.cpp) on whatever it
-// finds; a decoder added to the table is run by both.
+// Every decoder of what a camera sends, with the promises it keeps on any input; run on damaged
+// frames by tests/protocol/decoders_fuzz_test.cpp and on anything by decoders_fuzz.cpp.
 
 #include <cstdint>
 #include <random>
@@ -33,8 +29,7 @@ private:
 };
 #define QZR_KEEP(verdict, ...) (verdict).Keep((__VA_ARGS__), #__VA_ARGS__)
 
-// Decoders that read the same kind of bytes: valid input for damage to start
-// from, and the checks, which run the decoders on any input.
+// Decoders of the same kind of bytes: valid input for damage to start from, and their checks.
 struct DecoderFamily {
     const char* name;
     std::vector<Bytes> seeds;
@@ -42,9 +37,8 @@ struct DecoderFamily {
 };
 const std::vector<DecoderFamily>& DecoderFamilies();
 
-// Runs a family's checks on a copy of `input` in a heap block of its exact size,
-// so that a read past the end hits the sanitizer's red zone; the promise
-// broken, if any.
+// Runs a family's checks on a copy of `input` in a heap block of its exact size (a read past
+// the end hits the sanitizer's red zone); the promise broken, if any.
 const char* BrokenPromise(const DecoderFamily& family, Span input);
 
 // Random bytes, and seeds damaged the ways a line or a confused camera damages them.

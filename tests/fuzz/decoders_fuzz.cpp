@@ -1,8 +1,5 @@
-// libFuzzer entry point over the decoder checks: the first byte picks a family
-// of the table, the rest goes through its checks; a broken promise is named
-// and stops the run. Now and then the mutator starts over from a family's
-// valid input, damaged as a line damages it, so that deep fields are reached
-// early.
+// libFuzzer entry point over the decoder checks: the first byte picks a family. Now and then
+// the mutator starts from a family's valid input, damaged as a line damages it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
