@@ -1,5 +1,4 @@
-// Builders and decoders of the camera's frames, checked against byte vectors
-// written out by hand (CRCs computed outside this code).
+// Builders and decoders of the camera's frames against hand-written byte vectors (CRCs computed elsewhere).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,8 +16,7 @@
 namespace qzr {
 namespace {
 
-// The camera's replies carry the CRC; requests keep the placeholder tail C1 C2
-// (those the window tests do not pin byte for byte on the line).
+// Replies carry their CRC; requests keep the C1 C2 placeholder tail (those the window tests do not pin).
 TEST(CameraFrames, BuildersProduceTheWireBytes)
 {
     const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xD9};
@@ -72,9 +70,7 @@ TEST(CameraFrames, BuildersProduceTheWireBytes)
         EXPECT_EQ(c.built, c.expected) << c.name;
 }
 
-// What the console takes beyond the frames the builders make (their round
-// trips are in the decoder checks, tests/fuzz/decoder_checks.cpp): the camera
-// id reply from nine bytes on, and the picture header from the first seven.
+// Beyond the round trips in tests/fuzz: the id reply from nine bytes on, the picture header from seven.
 TEST(CameraFrames, DecodersTakeWhatTheConsoleReads)
 {
     const Bytes idReply = {0x90, 0xEB, 0x07, 0x01, 0, 0, 0, 0xAA, 0x55};  // the shortest the console takes
@@ -109,8 +105,7 @@ TEST(CameraFrames, DecodersTakeWhatTheConsoleReads)
         EXPECT_TRUE(c.ok) << c.name;
 }
 
-// The digits of the line as the camera text box shows it: the last byte is
-// the line end, whatever it was, and the text ends at a zero byte.
+// The focus value is the shown line's digits: its last byte is the line end, and a zero byte ends it.
 TEST(CameraFrames, FocusValueIsTheDigitsOfTheShownLine)
 {
     const auto text = [](std::string_view t) { return Bytes(t.begin(), t.end()); };

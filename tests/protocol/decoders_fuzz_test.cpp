@@ -1,5 +1,4 @@
-// Every decoder of what a camera sends (the table in tests/fuzz/decoder_checks.cpp) fed
-// valid, damaged and random input from a fixed seed.
+// Every camera decoder (tests/fuzz/decoder_checks.cpp) on valid, damaged and seeded random input.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,9 +8,7 @@
 namespace qzr::fuzz {
 namespace {
 
-// Each family also meets every family's valid frames as they are, and its own
-// with any one byte changed, so that a decoder that takes another command's
-// frame or misses a byte it should judge is caught by its round trip.
+// A decoder that takes another command's frame, or misses a byte it should judge, fails its round trip.
 TEST(DecoderChecks, KeptOnDamagedInput)
 {
     for (const DecoderFamily& family : DecoderFamilies()) {

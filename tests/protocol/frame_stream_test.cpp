@@ -1,5 +1,4 @@
-// The camera's request reader: frames out of a stream however it is cut, past
-// garbage and stalled heads, within its buffer limit.
+// The camera's request reader: frames out of a stream however cut, past garbage and stalled heads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +18,7 @@ Bytes Stamped(Bytes frame)
     return frame;
 }
 
-// Frames with line noise between them (no head byte in it) come out whole and
-// in order however the stream is cut, the largest frame and one full of head
-// bytes included.
+// Frames amid head-free noise come out whole and in order however cut, the largest and all-head ones too.
 TEST(FrameAssembler, FramesSurviveAnySplit)
 {
     Bytes heads;
@@ -50,8 +47,7 @@ TEST(FrameAssembler, FramesSurviveAnySplit)
     }
 }
 
-// Garbage before a frame is skipped within the buffer limit; a false head
-// whose length swallows the real frame is given up when the line goes quiet.
+// Garbage before a frame is skipped; a false head swallowing the real frame is dropped once the line idles.
 TEST(FrameAssembler, FindsTheFrameAfterGarbage)
 {
     const Bytes query = Stamped(BuildQueryIdRequest());

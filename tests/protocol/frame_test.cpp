@@ -1,5 +1,4 @@
-// The CRC against published check values, and the picture codes. Frames
-// with their CRCs are quoted where their builders are tested.
+// The CRC against published check values, and the picture codes.
 #include <gtest/gtest.h>
 
 #include <string>

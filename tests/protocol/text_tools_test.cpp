@@ -1,5 +1,4 @@
-// The CRC calculator's reading of typed text, the OSD frame and the camera's
-// code page.
+// The CRC calculator's reading of typed text, the OSD frame and the camera's code page.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -40,8 +39,7 @@ TEST(CrcTool, AnswersForTypedFrames)
     EXPECT_EQ(CrcToolAnswer(HexTextToBytes(seventyPairs)), "e65e") << "only the first 64 bytes count";
 }
 
-// What the main window's OSD test does not send: no text, a negative X of a
-// whole 256 and a size above a byte (the rest in tests/app/tools_test.cpp).
+// OSD frames the main window's test does not send: no text, an X of -256 and a size above a byte.
 TEST(OsdFrame, QuotedFrames)
 {
     EXPECT_EQ(BuildOsdFrame(1, 10, 1, 16, {}), (Bytes{0x90, 0xEB, 0x01, 0x52, 0x05, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x10, 0xC1, 0xC2}));

@@ -1,5 +1,4 @@
-// The desktop backend on Qt's offscreen platform: the window contract on it,
-// and the layout, Qt's own widgets, posted repaints, keys, the progress bar.
+// Qt's offscreen backend: the window contract, layout, Qt's widgets, posted repaints, keys, progress bar.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -130,9 +129,7 @@ namespace {
 
 using QtWindow = WindowContract;
 
-// Controls stand where the template puts them; line ends survive a multi-line
-// box; a press reaches the window where no control takes it; repaints merge; a
-// progress bar shows a transfer's figures and fill, and is empty between.
+// Template layout, multi-line text, presses no control takes, merged repaints and the progress bar's fill.
 TEST_F(QtWindow, LayoutWidgetsAndPaints)
 {
     rig->Run(dlg, [&] {

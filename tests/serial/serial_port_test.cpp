@@ -1,5 +1,4 @@
-// The serial port on a pseudo-terminal: line settings, reads of what is queued,
-// exclusive opening and failure reporting; the frame sender over it.
+// The serial port on a pseudo-terminal: settings, reads, exclusive opening, failures; the frame sender.
 #include <gtest/gtest.h>
 
 #include <termios.h>
@@ -22,8 +21,7 @@ namespace {
 using test::PtyPair;
 using test::WaitQueued;
 
-// Rates termios names and the camera rates it does not (28800, 256000,
-// 345600), a typed one among them, all reach the line.
+// Every rate reaches the line, those termios lacks (28800, 256000, 345600) and a typed one included.
 TEST(SerialPort, MasterSideSeesTheLineSettings)
 {
     for (std::uint32_t baud : {9600u, 38400u, 115200u, 230400u, 1200u, 28800u, 256000u, 345600u, 576000u, 12345u}) {
@@ -42,8 +40,7 @@ TEST(SerialPort, MasterSideSeesTheLineSettings)
     }
 }
 
-// A read takes what is queued, up to its capacity, without waiting; a hang-up
-// is a failed read.
+// A read takes what is queued, up to its capacity, without waiting; a hang-up is a failed read.
 TEST(SerialPort, ReadTakesOnlyWhatIsQueuedUpToTheCapacity)
 {
     auto pty = std::make_unique<PtyPair>();
@@ -73,8 +70,7 @@ TEST(SerialPort, ReadTakesOnlyWhatIsQueuedUpToTheCapacity)
     EXPECT_EQ(length, CSerialPort::kReadFailed);
 }
 
-// A port that failed to open, or was closed (twice), is closed and writes
-// nothing; a device is opened once at a time.
+// A port that failed to open or was closed (twice) stays closed and writes nothing; opening is exclusive.
 TEST(SerialPort, OpenFailsOnMissingDevicesAndWhileInUse)
 {
     PtyPair pty;
@@ -126,8 +122,7 @@ TEST(PortList, ListsRealSerialDevicesOnly)
     fs::remove_all(root);
 }
 
-// Frames leave with their CRC stamped, in one write; oversized frames are never
-// written. Resends and one write per byte are checked in the window tests.
+// Frames leave CRC-stamped in one write and oversized ones never (resends are in the window tests).
 TEST(FrameSender, StampsTheCrcAndWritesOnce)
 {
     PtyPair pty;

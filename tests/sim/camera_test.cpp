@@ -1,5 +1,4 @@
-// The simulated camera through its pseudo-terminal, as the console drives a
-// real one; each subsystem's side is checked end to end too (tests/e2e/).
+// The simulated camera through its pseudo-terminal, driven as the console drives a real one.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -69,8 +68,7 @@ protected:
     std::unique_ptr<RawClient> client;
 };
 
-// Only the camera's own line settings are understood (a request at others is
-// noise, its output to them garbled); a saved ID and rate survive a restart.
+// Only its own line settings are understood, both ways; a saved ID and rate survive a restart.
 TEST_F(CameraTest, HearsItsOwnLineSettingsAndKeepsWhatItSaved)
 {
     const auto state = std::filesystem::temp_directory_path() / ("qzr-sim-state-" + std::to_string(::getpid()));
@@ -177,8 +175,7 @@ TEST_F(CameraTest, KeepsListeningWhileALongReplyIsStuck)
     EXPECT_EQ(ParseQueryIdReply(std::span(all).subspan(whole)), 1);
 }
 
-// Each fault switch does what its name says to the next reply only: the bytes
-// as read, and at most how many come in the first read (0: none for 100 ms).
+// Each fault switch acts on the next reply only: its bytes, and how many come first (0: none for 100 ms).
 TEST_F(CameraTest, EachFaultActsOnTheNextReplyOnly)
 {
     const Bytes good = BuildQueryIdReply(1, 6);
@@ -304,8 +301,7 @@ TEST_F(CameraTest, BurstsStoreListAndServeTheirPictures)
     }
 }
 
-// The camera's pictures: real JPEGs of the asked size that differ by running
-// number and flag, whose size follows the quality code and stays affordable.
+// Test pictures: real JPEGs of the asked size, distinct per number and flag, sized by quality, kept small.
 TEST(TestPicture, SizeLabelAndQuality)
 {
     const Bytes largest = MakeTestPicture({21, 0, false, 12345});

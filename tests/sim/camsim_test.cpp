@@ -1,5 +1,4 @@
-// qzr-camsim as a user runs it: prints where to connect, answers there with
-// pacing on, raises alarms, removes its link when stopped, refuses bad options.
+// qzr-camsim as a user runs it: where to connect, paced answers, alarms, link removal, bad options.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -18,8 +17,7 @@
 namespace qzr::sim {
 namespace {
 
-// qzr-camsim started through the shell, which prints its own process id and
-// then becomes the program; Line() is the next line it prints ("" at the end).
+// qzr-camsim via a shell that prints its pid then execs it; Line() gives the next output line ("" at end).
 struct Camsim {
     explicit Camsim(const std::string& args) : out(::popen(("echo $$; exec '" QZR_CAMSIM_PATH "' " + args).c_str(), "r")) {}
     ~Camsim() { Terminate(); }
@@ -44,8 +42,7 @@ struct Camsim {
     pid_t pid = std::atoi(Line().c_str());
 };
 
-// Answers at its link as the camera and at the rate given, raises a motion
-// alarm on SIGUSR1 and every so often, and removes its link when terminated.
+// Answers at its link at the given rate, alarms on SIGUSR1 and on a timer, removes its link when terminated.
 TEST(Camsim, ServesAtTheLinkAndRaisesAlarmsUntilTerminated)
 {
     const auto link = std::filesystem::temp_directory_path() / ("qzr-camsim-" + std::to_string(::getpid()));

@@ -8,15 +8,13 @@
 
 namespace qzr::test {
 
-// The console's end of the line reduced to bytes: opens a serial device raw
-// and sets rate and frame format.
+// The console's end of the line as bytes: a serial device opened raw.
 class RawClient : public LineEnd {
 public:
     explicit RawClient(const std::string& path, std::uint32_t rate = 115200);
     ~RawClient();
 
-    // 8 data bits, no parity (all a pseudo-terminal keeps); two stop bits
-    // unless `twoStopBits` is false.
+    // 8 data bits, no parity (all a pty keeps); two stop bits unless told not to.
     void SetLine(std::uint32_t rate, bool twoStopBits = true);
     // Stamps the CRC into a built request (as the console's sender does) and writes it.
     void SendFrame(Bytes frame);

@@ -83,8 +83,7 @@ int WaitQueued(int fd, int count, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int queued = 0;
-    // Readable already means some bytes are there; the rest follow within the
-    // line discipline's next push, so wait for it in short polls.
+    // Readable means bytes have begun to arrive; the rest follow on the line discipline's next push.
     for (pollfd p{fd, POLLIN, 0}; ::ioctl(fd, FIONREAD, &queued) == 0; ::poll(&p, 1, 1))
         if (queued >= count || MsLeft(deadline) <= 0)
             return queued;

@@ -27,8 +27,7 @@ protected:
     int m_fd = -1;
 };
 
-// A pseudo-terminal whose master side the test holds; the slave path is what
-// the console opens as its serial port.
+// A pseudo-terminal whose master the test holds; the console opens the slave path as its port.
 class PtyPair : public LineEnd {
 public:
     PtyPair();
@@ -37,8 +36,7 @@ public:
     int Master() const { return m_fd; }
     const std::string& SlavePath() const { return m_slavePath; }
 
-    // Waits until `count` bytes are queued on the slave side, for whichever
-    // window holds it open; returns the queued count (see WaitQueued).
+    // Waits until `count` bytes are queued on the slave side, whoever holds it; returns the count.
     int WaitQueuedAtSlave(int count, int timeoutMs = 2000) const;
 
 private:
@@ -46,8 +44,7 @@ private:
     std::string m_slavePath;
 };
 
-// Waits with poll() until at least `count` bytes are queued for reading on
-// `fd` (FIONREAD), or `timeoutMs` has passed. Returns the queued count.
+// Polls until `count` bytes are queued on `fd` or `timeoutMs` passes; returns the queued count.
 int WaitQueued(int fd, int count, int timeoutMs = 2000);
 
 }  // namespace qzr::test

@@ -5,9 +5,7 @@
 
 namespace qzr::test {
 
-// Strict UTF-8: no stray continuation bytes, no cut-off or overlong sequences,
-// no surrogates, nothing above U+10FFFF. What the text boxes and the files the
-// console writes must always hold, whatever a camera sent.
+// Strict UTF-8 (no overlong forms, surrogates or code points past U+10FFFF), as boxes and files must hold.
 inline bool IsValidUtf8(std::string_view text)
 {
     constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};

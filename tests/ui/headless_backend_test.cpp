@@ -1,5 +1,4 @@
-// The headless backend: the window contract on it, and what only it does:
-// events, the virtual clock's exact timing and order, and the calendar.
+// The headless backend: the window contract, events, the virtual clock's timing and order, the calendar.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,8 +36,7 @@ public:
     void Spin(ui::CDialog& d, int id, bool up) override { EXPECT_TRUE(backend.Spin(d, id, up)) << id; }
     void Wait(unsigned ms) override { backend.RunLoop(ms); }
 
-    // The recorded drawing replayed for one pixel, the overlay over the rest;
-    // lines run straight, an ellipse fills its bounds, a picture has no colour.
+    // Replays the drawing at one pixel, overlay on top: lines straight, ellipses filled, pictures colourless.
     std::optional<ui::Color> DrawnAt(ui::CDialog& d, ui::Point p) override
     {
         using Kind = headless::DrawOp::Kind;

@@ -130,8 +130,7 @@ TEST(Script, TimersRunOnlyInWaitAndUntilAndEventsArePrinted)
     EXPECT_EQ(run.out, "app: started\n103=start\n103=tick 3\nmessage: 串口已打开\\r\\nsecond line\n103=tick 7\n");
 }
 
-// The first failing command ends the script with its reason, cut short, and
-// status 1; nothing after it runs and the window is closed.
+// The first failing command ends the script with its reason, cut short, status 1, and closes the window.
 TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
 {
     const std::pair<std::string, std::string> cases[] = {
@@ -160,9 +159,7 @@ TEST(Script, FailuresStopTheScriptAndCloseTheWindows)
     }
 }
 
-// How the windows end: by themselves during a wait (no command after it runs),
-// by a failure (inside a child, whose main window's controls are not there:
-// the child is cancelled first), or at the end of the input, status 0.
+// Windows end by themselves in a wait, on a failure (a child is cancelled first) or at input end (status 0).
 TEST(Script, WindowsEndByThemselvesOnAFailureOrWithTheInput)
 {
     const auto endAtThree = Ticking([](CTestDlg& dlg, int tick) {

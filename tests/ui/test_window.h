@@ -1,7 +1,6 @@
 #pragma once
 
-// A window with one control of every kind and a child, and the rig through
-// which each backend's test program runs the window contract on it.
+// A window with one control of every kind and a child, and the rig each backend runs the contract through.
 
 #include <gtest/gtest.h>
 
@@ -212,8 +211,7 @@ public:
     // Presses control `id`; `steps` run while the modal window it opens is up.
     virtual void RunChild(ui::CDialog& dialog, int id, const std::function<void()>& steps) = 0;
 
-    // The operator: click, type over a text, pick a combo item, double click a
-    // list row (-1: below the last), press an up-down arrow.
+    // The operator: click, type, pick, double click a row (-1: below the last), press an up-down arrow.
     virtual void Click(ui::CDialog& dialog, int id) = 0;
     virtual void Type(ui::CDialog& dialog, int id, std::string_view text) = 0;
     virtual void Choose(ui::CDialog& dialog, int id, int index) = 0;
