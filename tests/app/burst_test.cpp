@@ -1,6 +1,4 @@
-// The burst test window, opened by the main window's "Continuously Shot",
-// against a camera the test plays on its own pseudo-terminal: quoted frames
-// out, the simulator's builders' replies in, damaged by hand.
+// The burst test window ("Continuously Shot") against a camera played on its own pseudo-terminal.
 #include "protocol/burst.h"
 #include "protocol/subpacket.h"
 #include "tests/app/console.h"
@@ -22,8 +20,7 @@ Bytes Longer(Bytes frame, std::size_t extra)
     return frame;
 }
 
-// The main window at 2026-03-05 14:07:09; `body` runs in the burst window
-// with its port open on the camera's line.
+// The main window at 2026-03-05 14:07:09; `body` runs in the burst window, its port on the camera.
 struct BurstRig : Rig {
     BurstRig() : Rig({.connect = false}) { console.backend.SetStartTime({2026, 3, 5, 14, 7, 9}); }
     void InWindow(const std::function<void(ChildWindow&)>& body)
@@ -31,9 +28,7 @@ struct BurstRig : Rig {
         InPortWindow(IDC_CONTINUOUSLY_SHOT, {IDC_BURST_PORT, IDC_BURST_OPEN_COMMS, IDC_BURST_PORT_INFO}, body);
     }
     void Receive(ChildWindow& w, const Bytes& bytes) { w.Receive(camera, bytes, 150, 1056); }
-    // Two names listed, the second double-clicked (a double click without a
-    // selection does nothing), its name shown and asked for, the picture
-    // information answered.
+    // Opens the second of two listed names (a double click on no row sends nothing), then answers `info`.
     void Fetch(ChildWindow& w, const Bytes& info)
     {
         Receive(w, Names({kName1, kName2}));
@@ -45,8 +40,7 @@ struct BurstRig : Rig {
     }
 };
 
-// The choices, the PC's time and the camera id; a quality above 5 keeps the
-// last one, a text that is no resolution gives 5.
+// The request: choices, the PC's time, the id; a quality over 5 keeps the last, a bad resolution gives 5.
 TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
 {
     const struct {
@@ -78,8 +72,7 @@ TEST(BurstWindow, BurstRequestCarriesTheChoicesAndTheTime)
     }
 }
 
-// Only a buffer of exactly one good frame is read; anything else stays until
-// the buffer refuses more and a request empties it.
+// Only a buffer of exactly one good frame is read; anything else waits till it fills and a request clears it.
 TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
 {
     Bytes badFirst = Status(8), badSecond = Status(8);
@@ -106,8 +99,7 @@ TEST(BurstWindow, ReadsTheBufferOnlyAsExactlyOneFrame)
     }
 }
 
-// Names after or before the picker's date, or the latest; a name that is not
-// 17 characters is shown instead of listed.
+// Names after or before the picker's date, or the latest, are listed; one not 17 characters is shown instead.
 TEST(BurstWindow, RequestsAndListsFileNames)
 {
     const Bytes latest = Hex("90 EB 01 43 0A 00 00 14 01 FF 00 00 00 00 00 00 C1 C2");
@@ -139,8 +131,7 @@ TEST(BurstWindow, RequestsAndListsFileNames)
     }
 }
 
-// Packets are placed by the number they carry; the picture survives repaints.
-// Information of the wrong length starts nothing.
+// Packets land by the number they carry and survive repaints; information of a wrong length starts nothing.
 TEST(BurstWindow, PullsThePacketsAndDrawsThePicture)
 {
     const Bytes card = sim::MakeTestPicture({3, 12, false, 1});
@@ -208,8 +199,7 @@ TEST(BurstWindow, PacketsBeyondTheBufferOrTooShortAreDropped)
     }
 }
 
-// Leaving closes the port; the texts (and, after Close, the radio choice)
-// survive, the numbers and "Get the last image" start afresh.
+// Leaving closes the port; texts stay (the radio choice after Close), numbers and "Get the last image" reset.
 TEST(BurstWindow, LeavingClosesThePortAndReopeningKeepsTheTexts)
 {
     for (const bool closeBox : {false, true}) {

@@ -1,6 +1,4 @@
-// Whole-package capture in the main window: the request, the reply however the
-// line splits it, the transfer bar, the picture drawn and saved, the camera's
-// free text and test trigger, and continuous capture.
+// Whole-package capture in the main window, the camera's free text and test trigger, and continuous capture.
 #include <sys/ioctl.h>
 
 #include "protocol/snapshot.h"
@@ -22,8 +20,7 @@ struct WholeRig : Rig {
         console.Click(IDC_SNAPSHOT);
         return Heard(10);
     }
-    // Bytes for the console in reads of the given sizes, the rest in reads of
-    // at most one poll's worth; `beforeRead` runs before each.
+    // Feeds `bytes` in reads of `sizes`, then of at most a poll's worth, running `beforeRead` before each.
     void Deliver(const Bytes& bytes, std::vector<std::size_t> sizes = {},
                  const std::function<void(std::size_t at)>& beforeRead = {})
     {
@@ -61,8 +58,7 @@ TEST(SnapshotRequest, CarriesTheChosenCodesAndTheCameraId)
     }
 }
 
-// Pictures survive however the line splits them, also after a stray read
-// (up to three bytes ignored, more a header error); data that is no JPEG is saved, not drawn.
+// Pictures survive any split and a stray read of up to three bytes; data that is no JPEG is saved, not drawn.
 TEST(WholePackageReception, CompletesAcrossAnySplit)
 {
     const Bytes jpeg = Jpeg(1), noJpeg = ToBytes("not jpeg");
@@ -100,8 +96,7 @@ TEST(WholePackageReception, CompletesAcrossAnySplit)
     }
 }
 
-// The JPEG where the length should be is reported; nothing is drawn, and
-// nothing is asked for again while the console waits on.
+// A JPEG where the length should be is reported; nothing is drawn or asked for again while the console waits.
 TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReported)
 {
     WholeRig rig;
@@ -112,8 +107,7 @@ TEST(WholePackageReception, JpegWhereTheLengthShouldBeIsReported)
     EXPECT_EQ(rig.Drawn(), 0u);
 }
 
-// A picture larger than the buffer fills it to the last byte; a read past its end is
-// dropped and reported, and does not count against a later sub-packet transfer.
+// Too big a picture fills the buffer exactly; the rest is dropped, reported, not charged to a later transfer.
 TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
 {
     WholeRig rig;
@@ -142,8 +136,7 @@ TEST(WholePackageReception, PictureLargerThanTheBufferIsDropped)
     EXPECT_TRUE(ParseReadImageRequest(rig.Heard(14))) << "the reply was taken";
 }
 
-// The transfer bar: bytes received of those announced and the rate, until the
-// picture is complete or given up.
+// The transfer bar: bytes received of those announced and the rate, until the picture ends or is given up.
 TEST(TransferProgress, FollowsAWholePackagePictureUntilItEnds)
 {
     const Bytes reply = Reply(sim::MakeTestPicture({1, 5, false, 1}));
@@ -199,8 +192,7 @@ TEST(PictureSaving, NamesFollowTheClockInADirectoryOfAnyLength)
     EXPECT_TRUE(rig.console.Messages().empty());
 }
 
-// Cleared grey only for another resolution or after Simplified; small pictures
-// centred, large ones filling the area; a repaint neither erases nor redraws.
+// Greyed only on a new resolution or after Simplified; small pictures centred, large fill; repaints keep it.
 TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
 {
     WholeRig rig;
@@ -233,8 +225,7 @@ TEST(PictureView, ClearsOnlyOnAResolutionChangeAndPlacesThePicture)
     EXPECT_EQ(console.backend.DrawOps(console.dialog), before) << "a repaint keeps the picture";
 }
 
-// Thousands separators, the last byte the line end, the box emptied every 26
-// lines; "senser ok" is logged, with Save logging only.
+// Camera text: separators, last byte a line end, cleared every 26 lines; "senser ok" logged if Save logging.
 TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
 {
     for (bool log : {true, false}) {
@@ -255,8 +246,7 @@ TEST(CameraText, ShownWithSeparatorsAndLoggedAtStart)
     }
 }
 
-// Short reads gather until 01 05 06 stands three bytes before the end of eight
-// or more; long reads or 60 bytes start over; a trigger while a picture is awaited does nothing.
+// 01 05 06 gathered over short reads starts one snapshot, not while one is awaited; 60 bytes start over.
 TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
 {
     std::vector<Bytes> sixty(20, Bytes{0x00, 0x00, 0x00});  // the twentieth makes 60
@@ -284,8 +274,7 @@ TEST(TestTrigger, BytesSpreadOverShortReadsStartOneSnapshot)
     }
 }
 
-// A message box raised inside a poll tick runs a nested message loop; the poll
-// events it meets are dropped, so what arrives meanwhile waits in the port.
+// Poll ticks met while a message box is up are dropped, so what arrives meanwhile waits in the port.
 TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
 {
     WholeRig rig({.save = true});
@@ -312,8 +301,7 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
     EXPECT_EQ(console.Text(IDC_CAMERA_TEXT), "ok\r\n") << "polling resumes after the box";
 }
 
-// Each picture brings the next request a few ticks later, counted from 1 in
-// every run; Stop or the Whole Package radio end the run after the picture under way.
+// Each picture brings the next, counted from 1 each run; Stop or Whole Package end it after the current one.
 TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
 {
     const auto run = [](WholeRig& rig, int starter, int stopper) {

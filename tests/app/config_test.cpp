@@ -1,6 +1,5 @@
-// Camera configuration in the main window against a camera the test plays:
-// a new id and rate read back, the rate search, Default, the setting counter,
-// the serial number and the production-date notice, the model, Batch Setting.
+// Camera configuration in the main window: new id and rate, the rate search, Default, the setting counter,
+// serial number and production date, model, Batch Setting.
 #include "protocol/camera_id.h"
 #include "protocol/commands.h"
 #include "protocol/model.h"
@@ -88,8 +87,7 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
     }
 }
 
-// Nobody answers at the new rate: nine queries, nothing taken, the port left
-// open at the new rate.
+// No answer at the new rate: nine queries, nothing taken, the port left open at the new rate.
 TEST(SetIdAndBaud, UnansweredReadBackChangesNothing)
 {
     ConfigRig rig;
@@ -103,8 +101,7 @@ TEST(SetIdAndBaud, UnansweredReadBackChangesNothing)
     EXPECT_TRUE(rig.console.Messages().empty());
 }
 
-// A new id the camera cannot hold, one the edit cannot give, or a port that
-// does not open: said once, no query; Open Comms stays disabled.
+// A new id that cannot be, or a port that won't open, is said once with no query; Open Comms stays disabled.
 TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
 {
     const char* const kNoPort = "Serial port failed to open, stop query";
@@ -130,8 +127,7 @@ TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
     }
 }
 
-// One query per rate until a whole answer in one read; without one every rate
-// is tried and the port ends at the Baud Rate combo's.
+// One query per rate until a read holds a whole answer; without one the port ends at the Baud Rate combo's.
 TEST(SearchBaudRate, FindsTheCameraByAWholeAnswerAtItsRate)
 {
     const std::vector<std::uint32_t> all = {9600, 19200, 38400, 57600, 115200, 230400};
@@ -208,8 +204,7 @@ TEST(SettingCounter, KeptInFactoryModeOnly)
     }
 }
 
-// The serial number and production date in their box, the model and function
-// mode in the log box; a reply one byte short or long is not read.
+// Serial number and date in their box, model and function mode in the log; a reply a byte off is ignored.
 TEST(CheckDateAndModel, ShowWhatTheCameraTells)
 {
     ConfigRig rig;

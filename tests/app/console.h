@@ -1,8 +1,6 @@
 #pragma once
 
-// The main window on the headless backend with a virtual clock, and a camera
-// played by the test on the master side of a pseudo-terminal; the windows a
-// button of it runs modally, driven the way the script driver drives them.
+// The main window, headless on a virtual clock, and its modal windows, against a camera on a pseudo-terminal.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -126,8 +124,7 @@ public:
 
     headless::HeadlessBackend backend{headless::ClockMode::Virtual};
     CCameraTestDlg dialog;
-    // Every write to the port as the line got it: when (virtual ms), what, at
-    // which line rate.
+    // Every port write as the line got it: virtual ms, bytes, line rate.
     struct Write {
         std::uint64_t ms;
         Bytes bytes;
@@ -177,8 +174,7 @@ private:
     std::filesystem::path m_previous, m_path;
 };
 
-// The workstation's settings in memory: the factory marker "key" and the
-// setting counter "Count".
+// The workstation's settings in memory: the factory marker "key", the setting counter "Count".
 using Settings = std::map<std::string, std::string, std::less<>>;
 inline const Settings kFactorySettings = {{"key", "4711"}, {"Count", "17"}};
 struct MemoryStore final : ISettingsStore {
@@ -220,9 +216,7 @@ struct ChildWindow {
     ui::CDialog& dialog;
 };
 
-// Presses `button` in the main window and runs `body` in the window it opens,
-// which is then closed as its close box closes it, if still open. False when
-// no window opened.
+// Runs `body` in the window `button` opens, then closes it as its close box would; false if none opened.
 inline bool InChildWindow(Console& console, int button, const std::function<void(ChildWindow&)>& body)
 {
     bool opened = false;
@@ -244,9 +238,7 @@ struct RigOptions {
     Settings settings = {};
 };
 
-// The main window in a fresh working directory with "Save" and "Save logging"
-// as asked and the settings given, its port open on a pseudo-terminal whose
-// master side the test plays as the camera.
+// The main window in a fresh directory, Save, Save logging and settings as asked, its port on the camera.
 struct Rig {
     explicit Rig(RigOptions options = {})
     {
@@ -274,8 +266,7 @@ struct Rig {
         ASSERT_GE(WaitQueued(Port(), static_cast<int>(bytes.size())), static_cast<int>(bytes.size()));
         console.Tick();
     }
-    // Bytes in even pieces of at most 2048 (what a poll reads, and the line's
-    // queue holds), a poll tick each.
+    // Even pieces of at most 2048 bytes (what a poll reads and the line's queue holds), a poll tick each.
     void Feed(const Bytes& bytes)
     {
         const std::size_t pieces = (bytes.size() + 2047) / 2048, piece = (bytes.size() + pieces - 1) / pieces;
@@ -283,9 +274,7 @@ struct Rig {
             Send(Slice(bytes, from, piece));
     }
     int Port() { return console.dialog.Session().Port().Handle(); }
-    // Presses `button` and runs `body` in the window it opens, its own port
-    // (`ids`: the port combo, the open button, the text that tells) first
-    // opened on the camera's line when `connect`.
+    // Runs `body` in the window `button` opens, its port (`ids`: combo, Open, status) opened if `connect`.
     void InPortWindow(int button, std::array<int, 3> ids, const std::function<void(ChildWindow&)>& body, bool connect = true)
     {
         ASSERT_TRUE(InChildWindow(console, button, [&](ChildWindow& w) {

@@ -1,7 +1,5 @@
-// Firmware upgrade in the main window: the program file, Upload and its
-// refusals, and the packets served at the camera's requests, however they
-// come, against a camera played by the test on a pseudo-terminal. (A camera
-// that keeps the program byte for byte is the end-to-end test's.)
+// Firmware upgrade in the main window: the program file, Upload and its refusals, the packets served at the
+// camera's requests (a camera keeping the program byte for byte: the end-to-end test).
 #include <random>
 
 #include "protocol/commands.h"
@@ -61,8 +59,7 @@ private:
     int m_files = 0;
 };
 
-// The start frame a byte at a time; each packet in pieces of 128, counted once
-// however often it is asked for; nothing read once the upgrade is done.
+// Start frame byte by byte, packets in 128-byte pieces counted once however often asked; then nothing read.
 TEST_F(FirmwareUpgrade, ServesTheProgramPacketByPacketAtTheCamerasRequests)
 {
     Load(RandomProgram(10000));
@@ -176,9 +173,8 @@ TEST_F(FirmwareUpgrade, RequestsAreGatheredAcrossReads)
     }
 }
 
-// Upload refused on a closed port (silently) and while upgrading, where a
-// click reaches its handler all the same (queued before the button went
-// grey); Snapshot refused; a program opened meanwhile served; Cancel ends it.
+// Upload refused on a closed port (silently) and while upgrading, where a click queued earlier still arrives;
+// Snapshot refused; a program opened meanwhile is served; Cancel ends it.
 TEST_F(FirmwareUpgrade, WindowWhileUpgrading)
 {
     Load(RandomProgram(100));

@@ -1,6 +1,4 @@
-// Lens, light and alarm control in the main window against a camera the test
-// plays: the frames of its buttons, the lens replies, the resets' wait, manual
-// focusing with its lines, its chart and what ends it, the settings dialog.
+// Lens, light and alarm control: button frames, lens replies, resets, manual focusing, the settings dialog.
 #include "protocol/commands.h"
 #include "protocol/serial_number.h"
 #include "protocol/snapshot.h"
@@ -114,8 +112,7 @@ TEST(ManualFocus, PollsAndShowsTheValueLines)
     EXPECT_TRUE(rig.console.Line().empty());
 }
 
-// What ends manual focusing, and which of them take the picture; the last
-// poll's answer is read as focusing stops and spoils no picture.
+// What ends manual focusing and which ends take the picture; the last poll's answer spoils no picture.
 TEST(ManualFocus, WhatEndsIt)
 {
     const struct {
@@ -208,8 +205,7 @@ std::string States(ChildWindow& w)
            w.Text(IDC_SETTINGS_ALARM_STATE) + " " + w.Text(IDC_SETTINGS_MODEL) + " " + w.Text(IDC_SETTINGS_FUNCTION);
 }
 
-// Each button's frame and the states it shows; Set sends the model and, a
-// second later, the function mode by the number before its "-".
+// Each button's frame and state; Set sends the model, a second later the function mode numbered before "-".
 TEST(SettingsDialog, ButtonsSendTheirFramesAndShowTheState)
 {
     const std::string m2 = "90 EB 01 E3 04 00 E3 E3 22 22 E0 03 ", idle = "红光/不聚焦/不报警 QZR-L1N 1-标准型";

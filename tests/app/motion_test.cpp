@@ -1,6 +1,4 @@
-// Motion detection: the area dialog as the operator sees it (the red dots of
-// the watched cells, the boxes, the base image), and what a confirmed area
-// becomes: the frame on the line, "pos.txt", "posText.txt"; the alarm.
+// Motion detection: the area dialog, a confirmed area as frame, "pos.txt" and "posText.txt"; the alarm.
 #include <filesystem>
 #include <set>
 
@@ -43,8 +41,7 @@ protected:
     CMotionAreaDlg dialog;
 };
 
-// Empty: a grey band one cell wide round a bluish centre, no dots, 23 lines.
-// Hit areas line up with the dots; the rectangle's edges belong to no cell.
+// Empty grid: grey one-cell band bluish centre, 23 lines; clicks hit cells under their dots, never edges.
 TEST_F(AreaDialog, ClickSelectsTheCellUnderTheDots)
 {
     Click(IDC_MOTION_CLEAR);
@@ -106,8 +103,7 @@ TEST_F(AreaDialog, SensitivityArrows)
     EXPECT_EQ(spin(false, 1), "79");
 }
 
-// A picture of up to 512000 bytes replaces the background; bytes that are no
-// picture, or a file that reads short, draw neither.
+// A picture up to 512000 bytes becomes the background; non-pictures or a file that reads short draw nothing.
 TEST_F(AreaDialog, BaseImage)
 {
     Bytes jpeg = sim::MakeTestPicture({});
@@ -153,9 +149,8 @@ protected:
     }
 };
 
-// On a closed port the files are written before the operator is told; on an
-// open one the frame goes out a byte at a time, neither logged nor kept for
-// resending, and into both files. Every opening starts empty.
+// The area goes to both files (before the message if the port is closed) and, byte by byte, to the camera,
+// neither logged nor kept for resending; every opening starts empty.
 TEST_F(MotionDetection, AreaGoesToTheCameraAndBothFiles)
 {
     bool filesAtMessage = false;

@@ -1,5 +1,4 @@
-// The quick shot window behind the main window's hidden button, against a
-// camera the test plays on its own pseudo-terminal.
+// The quick shot window (the main window's hidden button) against a camera on its own pseudo-terminal.
 #include "tests/app/console.h"
 
 namespace qzr::test {
@@ -47,9 +46,8 @@ TEST(QuickShot, HiddenButtonAndAClosedPort)
     EXPECT_FALSE(InChildWindow(rig.console, IDC_QUICK_SHOT, [](ChildWindow&) {}));
 }
 
-// Drawn at the seventh quiet tick; each shot gathers afresh, bytes beyond the
-// buffer dropped. Exit leaves the port open and reading; in the window opened
-// again, its button's first press closes it.
+// Drawn at the seventh quiet tick, each shot afresh, overflow dropped; Exit leaves the port open and reading;
+// in the window opened again, its button's first press closes it.
 TEST(QuickShot, DrawsOnceTheLineHasBeenQuietForAboutASecond)
 {
     QuickShotRig rig;

@@ -1,5 +1,4 @@
-// Start-up of the main window, the port list (also as adapters are plugged
-// in while the console runs) and Open/Close Comms.
+// Start-up of the main window, the port list (also as adapters come and go) and Open/Close Comms.
 #include "tests/app/console.h"
 
 namespace qzr::test {
@@ -76,8 +75,7 @@ TEST(MainWindow, UnreadableDeviceListIsReported)
     EXPECT_EQ(console.Messages(), (Texts{"No serial port is found", "No serial port is detected"}));
 }
 
-// Open Comms at the chosen rate and again while open; Close Comms. (Opening
-// again after a close: the end-to-end fault runs.)
+// Open Comms at the chosen rate and again while open; Close Comms. Reopening: the end-to-end fault runs.
 TEST(MainWindow, OpenAndCloseComms)
 {
     PtyPair camera;

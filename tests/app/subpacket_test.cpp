@@ -1,8 +1,5 @@
-// Sub-packet transfers through the main window against a camera the test
-// plays: the numbered exchange, the simplified reads, the camera's own
-// announcement, the resend watchdog, continuous capture, and pictures the
-// buffers cannot take. (Any bytes in any transfer state: the console fuzz
-// programs and their corpus replay.)
+// Sub-packet transfers in the main window: numbered exchange, simplified reads, the camera's announcement,
+// resend watchdog, continuous capture, oversized pictures (any bytes in any state: the fuzz programs).
 #include "protocol/subpacket.h"
 #include "tests/app/console.h"
 
@@ -40,8 +37,7 @@ protected:
         const auto pictures = dir.TakePictures();
         return pictures.size() == 1 ? pictures[0] : Bytes{};
     }
-    // Snapshot in the numbered protocol answered up to the 0x30 request, the
-    // camera granting `packetSize` to the 512 asked for.
+    // Numbered-protocol Snapshot answered up to the 0x30 request, `packetSize` granted of the 512 asked.
     void SnapNumbered(std::uint16_t packetSize = 512)
     {
         console.Check(IDC_SIMPLIFIED, 0);
@@ -103,9 +99,7 @@ TEST_F(SubPacketWindow, NumberedExchangeFrameByFrame)
     }
 }
 
-// The picture completes whatever befalls a reply: a byte too many, a bad CRC
-// (used all the same), torn or out of turn (then resent by the watchdog and
-// answered in pieces).
+// The picture completes whatever befalls a reply: a byte extra, a bad CRC (used anyway), torn, out of turn.
 TEST_F(SubPacketWindow, RepliesHoweverTheyComeCompleteThePicture)
 {
     enum How { Longer, BadCrc, Torn, OutOfTurn };
@@ -147,8 +141,7 @@ TEST_F(SubPacketWindow, RepliesHoweverTheyComeCompleteThePicture)
     }
 }
 
-// A start reply of the wrong length is waited past; an announcement that does
-// not fit the buffers ends the transfer. The largest that fit are taken.
+// A wrong-length start reply is waited past; an announcement the buffers can't take ends it; the largest fit.
 TEST_F(SubPacketWindow, AnnouncementsThatDoNotFitAreRefused)
 {
     enum Via { Start, Simple, Ready };
@@ -194,8 +187,7 @@ TEST_F(SubPacketWindow, AnnouncementsThatDoNotFitAreRefused)
     }
 }
 
-// A size not a multiple of 32 is not set, but the simplified request sends it
-// (its quality 100 higher with "Test").
+// A size not a multiple of 32 is not set, yet the simplified request sends it (quality 100 up with "Test").
 TEST_F(SubPacketWindow, SizeNotMultipleOf32IsNotSetButSimplifiedSendsIt)
 {
     console.SetText(IDC_PACKET_SIZE, "100");
@@ -214,8 +206,7 @@ TEST_F(SubPacketWindow, SizeNotMultipleOf32IsNotSetButSimplifiedSendsIt)
     EXPECT_EQ(SnapSimplified("100"), Hex("90 EB 01 40 04 00 64 00 05 65 4B CC"));
 }
 
-// Stretches by offset after a Snapshot or the camera's announcement (sub-packet
-// mode only); of a longer last stretch only the bytes asked for are used.
+// Simplified reads by offset after Snapshot or an announcement (sub-packet mode); a long last stretch is cut.
 TEST_F(SubPacketWindow, SimplifiedReadsByOffset)
 {
     const struct {
@@ -280,8 +271,7 @@ TEST_F(SubPacketWindow, SimplifiedSnapshotEndsAnAbandonedNumberedTransfer)
     ExpectQuiet("neither request is resent", kWatchdogTicks);
 }
 
-// The start request is resent after a minute, a packet request after forty
-// seconds, a byte at a time, five times at most for each frame.
+// Unanswered requests go again byte by byte: the start after 60 s, a packet after 40 s, five times at most.
 TEST_F(SubPacketWindow, WatchdogResendsUnansweredRequests)
 {
     console.Check(IDC_SAVE_LOG, 1);

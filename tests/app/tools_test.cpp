@@ -19,9 +19,8 @@ TEST(CrcCalculator, ShowsTheCheckBytesOrRefusesTheHeader)
 
 std::string Repeat(const std::string& text, int times) { return times > 0 ? text + Repeat(text, times - 1) : ""; }
 
-// The camera gets the text frame in one write: the fields as typed (their low
-// 16 bits), the text in its code page, at most 100 bytes of it. Text it cannot
-// show, or a closed port, is answered with a message and nothing is sent.
+// The text frame goes in one write: fields as typed (low 16 bits), text in its code page, 100 bytes at most;
+// text it cannot show, or a closed port, gets a message and nothing is sent.
 TEST(OsdText, FramesAsTheCameraReadsThem)
 {
     const std::string head100 = "90 EB 01 52 69 00 0A 00 01 00 10";

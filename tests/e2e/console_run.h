@@ -1,7 +1,6 @@
 #pragma once
 
-// The built qzr-console run headless under a script in a temporary directory,
-// to its end or in the background while the test plays the camera's part.
+// The built qzr-console run headless under a script, to its end or while the test plays the camera.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -56,9 +55,8 @@ inline std::unique_ptr<sim::Camera> StartCamera(std::uint8_t id = 1, std::uint32
     return camera;
 }
 
-// A program run in `dir` with `config` as its settings directory, reading `in`,
-// writing `stem`.out and .err, killed by its alarm after 100 s or when dropped.
-// It inherits no descriptor: one that held the camera's side would hide a hang-up.
+// A program in `dir`, settings in `config`, stdin `in`, output `stem`.out/.err; killed at 100 s or dropped.
+// It inherits no descriptor: one holding the camera's side would hide a hang-up.
 class Child {
 public:
     Child(const fs::path& dir, std::vector<std::string> argv, const fs::path& config, const fs::path& in,
@@ -121,8 +119,7 @@ struct RunResult {
     std::string out, err;
 };
 
-// A temporary directory: Work() for the console, Config() for its settings (never
-// the user's), scripts and captured output beside them.
+// A temporary directory: Work() for the console, Config() for its settings (not the user's), outputs beside.
 class ConsoleRun {
 public:
     ConsoleRun()
@@ -143,8 +140,7 @@ public:
     // The console's settings file (factory marker and setting counter).
     fs::path SettingsFile() const { return Config() / "qzr" / "no.conf"; }
 
-    // Starts `qzr-console --headless` on Root()/`name`.script, given as a file, or
-    // on standard input with `args`; output to Root()/`name`.out and .err.
+    // Starts `qzr-console --headless` on Root()/`name`.script, or stdin with `args`; writes `name`.out/.err.
     std::unique_ptr<Child> Start(const std::string& name, const std::string& script, std::vector<std::string> args = {})
     {
         const fs::path file = m_root / (name + ".script");
@@ -154,8 +150,7 @@ public:
         return std::make_unique<Child>(Work(), argv, Config(), args.empty() ? "/dev/null" : file, m_root / name);
     }
 
-    // Runs the console on `script` to its end; with `camsim` options, qzr-camsim
-    // serves meanwhile at Root()/camera, logging to Root()/camsim.err.
+    // Runs `script` to its end; with `camsim` options qzr-camsim serves Root()/camera, logs in camsim.err.
     RunResult Script(const std::string& script, std::vector<std::string> camsim = {})
     {
         std::unique_ptr<Child> camera;

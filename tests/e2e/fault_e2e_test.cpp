@@ -1,8 +1,5 @@
-// The built qzr-console against a simulated camera that misbehaves: its line
-// vanishes mid-transfer and comes back, it talks at another rate, it sends a
-// megabyte of noise, a second console wants its port. The console lives on,
-// says what happened, saves no damaged picture, keeps its memory flat, and
-// takes a picture after.
+// The built qzr-console against a misbehaving camera (line lost and back, wrong rate, noise, rival console):
+// it lives on, says what happened, saves no damaged picture, keeps memory flat, and takes a picture after.
 #include <random>
 
 #include "sim/picture.h"
@@ -32,8 +29,7 @@ const std::string kHangUp = "Serial port disconnected: " + kDevice;
 const std::string kReopen = "click 1008\nclick 1007\nselect 1124 320x240\nclick 1009\nuntil 1036 show JPG 30000\n";
 const std::string kReported = "until 1036 Serial port disconnected 15000\nwait 1500\nprint 1036\nprint 1024\n";
 const std::string kBigPicture = "check 1129 1\nselect 1124 1600x1200\nselect 1125 0\nclick 1009\n";
-// A pseudo-terminal passes at most 4095 bytes a poll tick: the megabyte takes
-// some 26 s to read, after which the operator presses Snapshot.
+// A pseudo-terminal passes at most 4095 bytes a tick: the megabyte takes some 26 s, then Snapshot is pressed.
 const std::string kAfterNoise = "wait 40000\ncheck 1129 1\nclick 1009\nuntil 1036 show JPG 30000\n";
 constexpr std::size_t kNoiseBytes = 1 << 20;
 

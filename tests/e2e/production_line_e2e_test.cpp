@@ -1,5 +1,4 @@
-// A production line: one console per camera, each on its script from standard
-// input, each camera's picture and loog.txt in its own --workdir folder only.
+// A production line: a console per camera, scripted from stdin, picture and loog.txt in its --workdir only.
 #include "tests/e2e/console_run.h"
 
 namespace qzr::test {

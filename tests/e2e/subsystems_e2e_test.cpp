@@ -1,7 +1,5 @@
-// Each subsystem end to end: the built qzr-console under a script against the
-// simulated camera (pictures in each transfer mode: fault_e2e_test.cpp).
-// Controls: 1013 port, 1007 Open Comms, 1008 Close Comms, 1009 Snapshot,
-// 1024 log, 1036 status, 1129 Save.
+// Each subsystem end to end against the simulated camera (pictures per transfer mode: fault_e2e_test.cpp).
+// Controls: 1013 port, 1007 Open Comms, 1008 Close Comms, 1009 Snapshot, 1024 log, 1036 status, 1129 Save.
 #include <algorithm>
 #include <future>
 #include <random>
@@ -40,8 +38,7 @@ TEST(BurstEndToEnd, BurstListFetchAndQuickShot)
                            "\npicture: 160x120 at 112,24,580,435\npicture: 640x480 at 0,0,800,490\n");
 }
 
-// A forgotten camera is found by "Check" and tells what it is; it becomes camera
-// 2 at a typed rate termios has no name for, read back and counted.
+// "Check" finds a forgotten camera and its model; then camera 2 at an odd typed rate, read back, counted.
 TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
 {
     const auto camera = StartCamera(9, 57600);
@@ -70,8 +67,7 @@ TEST(ConfigEndToEnd, CheckFindsTheCameraThenANewIdAndRateAreReadBackAndCounted)
     EXPECT_NE(settings.find("\nkey=4711\n"), std::string::npos) << settings;
 }
 
-// qzr-camsim asks for a 300 KB program out of order, one request lost, and
-// writes out the file byte for byte.
+// qzr-camsim asks for a 300 KB program out of order, one request lost, and writes it out byte for byte.
 TEST(FirmwareEndToEnd, CameraWritesOutTheProgramByteForByte)
 {
     ConsoleRun console;
