@@ -301,7 +301,8 @@ TEST(ReplyPolling, TimerEventsDuringAMessageBoxAreDropped)
     EXPECT_EQ(console.Text(IDC_CAMERA_TEXT), "ok\r\n") << "polling resumes after the box";
 }
 
-// Each picture brings the next, counted from 1 each run; Stop or Whole Package end it after the current one.
+// Each picture brings the next request 300 ms later, counted from 1 each run; Stop or Whole Package
+// end the run after the picture under way.
 TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
 {
     const auto run = [](WholeRig& rig, int starter, int stopper) {
@@ -317,9 +318,11 @@ TEST(ContinuousCapture, CountsPicturesUntilStoppedThenFinishesTheCurrentOne)
         EXPECT_EQ(buttons(), (std::vector<bool>{!byButton, !byButton, byButton}));
         for (std::size_t n = 1; n <= 3; ++n) {
             rig.Deliver(Reply(Jpeg(5, static_cast<unsigned>(n))));
+            const std::uint64_t drawnAt = console.backend.NowMs();
             rig.ExpectQuiet("one tick after picture " + std::to_string(n), 1);
             console.Tick();
             ASSERT_TRUE(ParseSnapshotRequest(rig.Heard(10))) << "after picture " << n;
+            EXPECT_EQ(console.writes.back().ms - drawnAt, 300u) << "picture " << n;
             EXPECT_EQ(console.Text(IDC_INFO), std::to_string(n));
         }
         const Bytes reply = Reply(Jpeg(5, 4));

@@ -33,6 +33,15 @@ struct ConfigRig : Rig {
                 rates.push_back(w.rate);
         return rates;
     }
+    // When each id query went out, in ms after `t0`.
+    std::vector<std::uint64_t> QueryTimes(std::uint64_t t0) const
+    {
+        std::vector<std::uint64_t> times;
+        for (const Console::Write& w : console.writes)
+            if (IsQueryIdRequest(w.bytes))
+                times.push_back(w.ms - t0);
+        return times;
+    }
     std::string Ids() { return console.Text(IDC_OLD_ID) + "/" + console.Text(IDC_NEW_ID) + "/" + console.Text(IDC_CAMERA_ID); }
     // Types the ID and New ID and presses "Set".
     void Set(const char* oldId, const char* newId)
@@ -87,14 +96,16 @@ TEST(SetIdAndBaud, SendsBothSettingsThenReadsTheIdBackAtTheNewRate)
     }
 }
 
-// No answer at the new rate: nine queries, nothing taken, the port left open at the new rate.
+// No answer at the new rate: nine queries 300 ms apart, nothing taken, the port left open at the new rate.
 TEST(SetIdAndBaud, UnansweredReadBackChangesNothing)
 {
     ConfigRig rig;
     rig.console.SetText(IDC_SET_BAUDRATE, "38400");
+    const std::uint64_t t0 = rig.console.backend.NowMs();
     rig.Set("1", "2");
     rig.console.Tick(40);
     EXPECT_EQ(rig.Queries(), std::vector<std::uint32_t>(9, 38400));
+    EXPECT_EQ(rig.QueryTimes(t0), (std::vector<std::uint64_t>{1600, 1600, 1900, 2200, 2500, 2800, 3100, 3400, 3700}));
     EXPECT_EQ(rig.Ids(), "1/2/1");
     EXPECT_EQ(rig.console.Text(IDC_SET_COUNT), "0");
     EXPECT_EQ(LineRate(rig.camera.Master()), 38400u);
@@ -127,7 +138,8 @@ TEST(SetIdAndBaud, BadIdOrPortStopsBeforeTheQuery)
     }
 }
 
-// One query per rate until a read holds a whole answer; without one the port ends at the Baud Rate combo's.
+// One query per rate a second apart until a read holds a whole answer; without one the port ends at
+// the Baud Rate combo's.
 TEST(SearchBaudRate, FindsTheCameraByAWholeAnswerAtItsRate)
 {
     const std::vector<std::uint32_t> all = {9600, 19200, 38400, 57600, 115200, 230400};
@@ -141,8 +153,13 @@ TEST(SearchBaudRate, FindsTheCameraByAWholeAnswerAtItsRate)
         ConfigRig rig;
         rig.rate = 9600;
         rig.answer = c.answer;
+        const std::uint64_t t0 = rig.console.backend.NowMs();
         rig.console.Click(IDC_CHECK_BAUD);
         EXPECT_EQ(rig.Queries(), c.queries);
+        std::vector<std::uint64_t> secondsApart;
+        for (std::size_t i = 0; i < c.queries.size(); ++i)
+            secondsApart.push_back(1000 * i);
+        EXPECT_EQ(rig.QueryTimes(t0), secondsApart);
         EXPECT_EQ(rig.Ids(), c.ids);
         const std::string found = c.queries == all ? "" : std::to_string(c.endRate);  // the setting rate
         EXPECT_EQ(rig.console.Text(IDC_SET_BAUDRATE) + " " + rig.console.Text(IDC_BAUDRATE), found + " " + std::to_string(c.endRate));

@@ -97,6 +97,7 @@ TEST(ManualFocus, PollsAndShowsTheValueLines)
     rig.console.backend.RunLoop(1000);
     ASSERT_EQ(rig.console.writes.size(), 3u);
     EXPECT_EQ(rig.console.writes[0].bytes, (Bytes{0x90, 0xEB, 0x01, 0xEF, 0x05, 0x00, 0x11, 0x22, 0x33, 0x44, 0xEF, 0x6E, 0x1E}));
+    EXPECT_EQ(rig.console.writes[2].ms - rig.console.writes[1].ms, 330u);
 
     const std::string tooLong(65, '7');  // more than a value: dropped
     for (std::string_view chunk : {"987654\n", "987654", "12", "34\n", tooLong.c_str()})
