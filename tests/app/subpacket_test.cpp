@@ -1,5 +1,7 @@
 // Sub-packet transfers in the main window: numbered exchange, simplified reads, the camera's announcement,
 // resend watchdog, continuous capture, oversized pictures (any bytes in any state: the fuzz programs).
+#include <cstdio>
+
 #include "protocol/subpacket.h"
 #include "tests/app/console.h"
 
@@ -121,7 +123,9 @@ TEST_F(SubPacketWindow, RepliesHoweverTheyComeCompleteThePicture)
         if (how == BadCrc) {
             first[522] ^= 0xFF;
             Send(first);
-            EXPECT_TRUE(console.Text(IDC_LOG).ends_with("----CRC  error\r\n")) << console.Text(IDC_LOG);
+            char detail[48];
+            std::snprintf(detail, sizeof detail, "%x %x  %x----CRC  error\r\n", first[521], first[522], reply[521] | (reply[522] << 8));
+            EXPECT_EQ(console.Text(IDC_LOG), std::string("Get Sub-packet data No. 2 packet/4  length = 523 ") + detail);
         } else {
             if (how == Longer)
                 first.push_back(0x00);
@@ -301,6 +305,10 @@ TEST_F(SubPacketWindow, WatchdogResendsUnansweredRequests)
         EXPECT_EQ(console.Text(IDC_STATUS), "重发");
     }
     const std::string log = dir.Log();
+    std::size_t resent = 0;
+    for (std::size_t at = log.find("分包重发  30"); at != std::string::npos; at = log.find("分包重发  30", at + 1))
+        ++resent;
+    EXPECT_EQ(resent, 5u) << log;
     EXPECT_NE(log.find("2024-01-31 12:01:00  重发协议 cmd=30\r\n2024-01-31 12:01:00  分包重发  30\r\r\n"), std::string::npos)
         << log;
 }
