@@ -1,6 +1,5 @@
 #include "lens/camera_settings_dlg.h"
 
-
 #include "lens/lens_part.h"
 #include "res/resource.h"
 #include "res/templates.h"

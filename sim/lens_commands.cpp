@@ -105,7 +105,6 @@ bool OnLed(Context& context, std::span<const std::uint8_t> request)
     return true;
 }
 
-
 bool OnLight(Context& context, std::span<const std::uint8_t> request)
 {
     const auto white = ParseLightRequest(request);
